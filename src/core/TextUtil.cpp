@@ -1,0 +1,86 @@
+#include "TextUtil.h"
+
+namespace quillon {
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at i, or 0 when it is not valid.
+size_t sequenceLength(std::string_view s, size_t i, char32_t& cp)
+{
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size())
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        unsigned char cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+} // namespace
+
+std::string utf8Left(std::string_view text, size_t n)
+{
+    size_t i = 0;
+    for (size_t count = 0; i < text.size() && count < n; ++count) {
+        char32_t cp;
+        size_t len = sequenceLength(text, i, cp);
+        i += len ? len : 1;
+    }
+    return std::string(text.substr(0, i));
+}
+
+std::u16string utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp;
+        size_t len = sequenceLength(text, i, cp);
+        if (len == 0) {
+            cp = static_cast<unsigned char>(text[i]);
+            len = 1;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(char16_t(0xD800 + (cp >> 10)));
+            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(char16_t(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace quillon

@@ -1,0 +1,60 @@
+#pragma once
+// The page handler of the report: fills one page after another from the spool file of the job,
+// drawing the text runs with a fixed-pitch OEM font stretched to the emulated pitch.
+
+#include "escp/PrinterState.h"
+#include "report/ReportErrors.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+class ByteSource;
+class TVxCanvas;
+class TVxReport;
+struct TSettings;
+
+constexpr size_t kMaxTextRun = 1024;
+constexpr size_t kReadChunk = 4000;
+constexpr size_t kRefillBelow = 6; // a new chunk is read when the buffer holds this many or fewer
+constexpr int32_t kBottomReserve = 400;
+
+// A page whose bottom lies at or above its top would never take a byte of the stream.
+class EPageTooSmall : public Exception {
+public:
+    using Exception::Exception;
+    const char* className() const override { return "EPageTooSmall"; }
+};
+
+class PageRenderer {
+public:
+    // state and settings are the process-wide records; they outlive the renderer.
+    PageRenderer(TPrinterState& state, const TSettings& settings);
+
+    // The running job: its open spool file (borrowed for the job) and its font size in points.
+    ByteSource* JobFile = nullptr;
+    int JobFontSize = 12;
+
+    // The OnPaintPage handler.
+    void RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt);
+    // Draws one non-empty text run at the current position and advances x.
+    void DrawTextRun(std::string_view text, TVxCanvas& canvas, const TVxReport& report);
+
+private:
+    const std::u16string& faceName();
+
+    TPrinterState& m_state;
+    const TSettings& m_settings;
+    std::string m_faceSource;
+    std::u16string m_face;
+    std::unique_ptr<char[]> m_chunk;
+};
+
+// count + 1 advances of round(2540 / pitch × scale) each, doubled for double width.
+std::unique_ptr<int32_t[]> MakeAdvanceArray(size_t count, int32_t pitch, double scale,
+                                            bool doubleWidth);
+
+} // namespace quillon

@@ -1,0 +1,31 @@
+#pragma once
+// DOS code pages: how the bytes of a spool file look as characters.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+enum class DosCodePage {
+    Cp852,   // Latin-2, Polish DOS: the OEM code page of the program
+    Cp437,   // the original IBM PC set
+    Mazovia, // the Polish Mazovia encoding
+};
+
+// The character that the code page shows for the byte. Bytes below 0x80 are ASCII (the control
+// bytes 0x00-0x1F and 0x7F map to themselves); the upper half comes from the page's table.
+char16_t dosToUnicode(DosCodePage page, uint8_t byte);
+
+// The bytes decoded one for one (one UTF-16 unit per byte).
+std::u16string dosToUnicode(DosCodePage page, std::string_view bytes);
+
+// True for the bytes that take a character cell but show nothing: 0x00-0x1F and 0x7F.
+inline bool isInvisibleDosByte(uint8_t byte) { return byte < 0x20 || byte == 0x7F; }
+
+// "852", "437" or "mazovia", also "cp852" and "cp437" (case-insensitive); nothing for any other
+// name.
+std::optional<DosCodePage> codePageFromName(std::string_view name);
+
+} // namespace quillon

@@ -1,0 +1,170 @@
+#include "EmfFormat.h"
+
+namespace quillon::emf {
+
+namespace {
+
+void writeRect(ByteWriter& out, const Rect& r)
+{
+    out.i32(r.left);
+    out.i32(r.top);
+    out.i32(r.right);
+    out.i32(r.bottom);
+}
+
+Rect readRect(ByteReader& in)
+{
+    Rect r;
+    r.left = in.i32();
+    r.top = in.i32();
+    r.right = in.i32();
+    r.bottom = in.i32();
+    return r;
+}
+
+Size readSize(ByteReader& in)
+{
+    Size s;
+    s.cx = in.i32();
+    s.cy = in.i32();
+    return s;
+}
+
+void fail(std::string* error, const char* why)
+{
+    if (error)
+        *error = why;
+}
+
+} // namespace
+
+std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* error)
+{
+    ByteReader in(data);
+    uint32_t type = in.u32();
+    uint32_t size = in.u32();
+    if (!in.ok()) {
+        fail(error, "too short for an EMF header");
+        return std::nullopt;
+    }
+    if (type != EMR_HEADER) {
+        fail(error, "the first record is not an EMF header");
+        return std::nullopt;
+    }
+    if (size < kMinHeaderSize || size % 4 != 0 || size > data.size()) {
+        fail(error, "the EMF header has an impossible size");
+        return std::nullopt;
+    }
+    Header h;
+    h.headerSize = size;
+    h.bounds = readRect(in);
+    h.frame = readRect(in);
+    uint32_t signature = in.u32();
+    in.u32(); // nVersion: readers accept any
+    h.nBytes = in.u32();
+    h.nRecords = in.u32();
+    h.nHandles = in.u16();
+    in.u16();
+    h.nDescription = in.u32();
+    h.offDescription = in.u32();
+    h.nPalEntries = in.u32();
+    h.device = readSize(in);
+    h.millimeters = readSize(in);
+    if (size >= kHeaderSize) {
+        in.skip(12);
+        h.micrometers = readSize(in);
+    } else {
+        h.micrometers = {h.millimeters.cx * 1000, h.millimeters.cy * 1000};
+    }
+    if (!in.ok()) {
+        fail(error, "too short for an EMF header");
+        return std::nullopt;
+    }
+    if (signature != kSignature) {
+        fail(error, "the EMF signature is missing");
+        return std::nullopt;
+    }
+    if (h.nBytes < size || h.nBytes % 4 != 0) {
+        fail(error, "the EMF header states an impossible total size");
+        return std::nullopt;
+    }
+    return h;
+}
+
+void writeHeader(ByteWriter& out, const Header& h)
+{
+    out.u32(EMR_HEADER);
+    out.u32(kHeaderSize);
+    writeRect(out, h.bounds);
+    writeRect(out, h.frame);
+    out.u32(kSignature);
+    out.u32(kVersion);
+    out.u32(h.nBytes);
+    out.u32(h.nRecords);
+    out.u16(h.nHandles);
+    out.u16(0);
+    out.u32(h.nDescription);
+    out.u32(h.offDescription);
+    out.u32(h.nPalEntries);
+    out.i32(h.device.cx);
+    out.i32(h.device.cy);
+    out.i32(h.millimeters.cx);
+    out.i32(h.millimeters.cy);
+    out.u32(0); // cbPixelFormat
+    out.u32(0); // offPixelFormat
+    out.u32(0); // bOpenGL
+    out.i32(h.micrometers.cx);
+    out.i32(h.micrometers.cy);
+}
+
+void writeLogFont(ByteWriter& out, const LogFont& f)
+{
+    out.i32(f.height);
+    out.i32(f.width);
+    out.i32(f.escapement);
+    out.i32(f.orientation);
+    out.i32(f.weight);
+    out.u8(f.italic);
+    out.u8(f.underline);
+    out.u8(f.strikeOut);
+    out.u8(f.charSet);
+    out.u8(f.outPrecision);
+    out.u8(f.clipPrecision);
+    out.u8(f.quality);
+    out.u8(f.pitchAndFamily);
+    size_t n = f.faceName.size() < 31 ? f.faceName.size() : 31;
+    for (size_t i = 0; i < n; ++i)
+        out.u16(uint16_t(f.faceName[i]));
+    out.zeros((32 - n) * 2);
+}
+
+LogFont readLogFont(ByteReader& in)
+{
+    LogFont f;
+    f.height = in.i32();
+    f.width = in.i32();
+    f.escapement = in.i32();
+    f.orientation = in.i32();
+    f.weight = in.i32();
+    f.italic = in.u8();
+    f.underline = in.u8();
+    f.strikeOut = in.u8();
+    f.charSet = in.u8();
+    f.outPrecision = in.u8();
+    f.clipPrecision = in.u8();
+    f.quality = in.u8();
+    f.pitchAndFamily = in.u8();
+    for (int i = 0; i < 32; ++i) {
+        char16_t c = char16_t(in.u16());
+        if (c == 0) {
+            in.skip(size_t(31 - i) * 2);
+            break;
+        }
+        f.faceName.push_back(c);
+    }
+    if (f.faceName.size() > 31)
+        f.faceName.resize(31);
+    return f;
+}
+
+} // namespace quillon::emf

@@ -1,0 +1,431 @@
+#include "EmfRecorder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace quillon {
+
+using namespace emf;
+
+namespace {
+
+inline void put32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+inline void putRect(uint8_t* p, const Rect& r)
+{
+    put32(p, uint32_t(r.left));
+    put32(p + 4, uint32_t(r.top));
+    put32(p + 8, uint32_t(r.right));
+    put32(p + 12, uint32_t(r.bottom));
+}
+
+constexpr size_t pad4(size_t n) { return (n + 3) & ~size_t(3); }
+
+} // namespace
+
+EmfRecorder::EmfRecorder(Size frame)
+{
+    restart(frame);
+}
+
+void EmfRecorder::restart(Size frame)
+{
+    m_bytes.clear();
+    m_frame = frame;
+    m_records = 0;
+    m_finished = false;
+    m_handles.assign(1, Kind::None);
+    m_fontHeights.assign(1, 0);
+    m_handleHigh = 1;
+    m_state = State{};
+    m_saved.clear();
+    m_position = {};
+    m_bounds = {0, 0, -1, -1};
+    m_hasBounds = false;
+    // The header is written at the end, when its totals are known; keep its place.
+    m_bytes.resize(kHeaderSize);
+    m_records = 1;
+}
+
+const std::vector<uint8_t>& EmfRecorder::finish()
+{
+    if (m_finished)
+        return m_bytes;
+    uint8_t* p = beginRecord(EMR_EOF, 20);
+    put32(p + 8, 0);   // nPalEntries
+    put32(p + 12, 16); // offPalEntries
+    put32(p + 16, 20); // nSizeLast
+
+    Header h;
+    h.bounds = m_bounds;
+    h.frame = {0, 0, m_frame.cx, m_frame.cy};
+    h.nBytes = uint32_t(m_bytes.size());
+    h.nRecords = m_records;
+    h.nHandles = uint16_t(std::min<size_t>(m_handleHigh, 0xFFFF));
+    h.device = m_frame;
+    h.millimeters = {m_frame.cx / 100, m_frame.cy / 100};
+    h.micrometers = {m_frame.cx * 10, m_frame.cy * 10};
+    std::vector<uint8_t> header;
+    header.reserve(kHeaderSize);
+    ByteWriter w(header);
+    writeHeader(w, h);
+    std::memcpy(m_bytes.data(), header.data(), kHeaderSize);
+    m_finished = true;
+    return m_bytes;
+}
+
+uint8_t* EmfRecorder::beginRecord(uint32_t type, uint32_t size)
+{
+    size_t at = m_bytes.size();
+    m_bytes.resize(at + size);
+    uint8_t* p = m_bytes.data() + at;
+    put32(p, type);
+    put32(p + 4, size);
+    ++m_records;
+    return p;
+}
+
+void EmfRecorder::simpleRecord(uint32_t type, uint32_t value)
+{
+    put32(beginRecord(type, 12) + 8, value);
+}
+
+void EmfRecorder::pairRecord(uint32_t type, int32_t a, int32_t b)
+{
+    uint8_t* p = beginRecord(type, 16);
+    put32(p + 8, uint32_t(a));
+    put32(p + 12, uint32_t(b));
+}
+
+uint32_t EmfRecorder::allocHandle(Kind kind)
+{
+    // The lowest free index, as GDI does, so a page that creates and deletes one font per text
+    // run needs a handle table of two entries.
+    for (size_t i = 1; i < m_handles.size(); ++i) {
+        if (m_handles[i] == Kind::None) {
+            m_handles[i] = kind;
+            return uint32_t(i);
+        }
+    }
+    m_handles.push_back(kind);
+    m_fontHeights.push_back(0);
+    m_handleHigh = std::max(m_handleHigh, m_handles.size());
+    return uint32_t(m_handles.size() - 1);
+}
+
+EmfRecorder::Kind EmfRecorder::stockKind(uint32_t index)
+{
+    if (index <= 5)
+        return Kind::Brush;
+    if (index <= 8)
+        return Kind::Pen;
+    if (index == 15)
+        return Kind::Palette;
+    if (index >= 10 && index <= 17)
+        return Kind::Font;
+    return Kind::None;
+}
+
+EmfRecorder::Kind EmfRecorder::kindOf(GdiObject object) const
+{
+    if (object & kStockFlag)
+        return stockKind(object & ~kStockFlag);
+    return object < m_handles.size() ? m_handles[object] : Kind::None;
+}
+
+GdiObject EmfRecorder::createFont(const LogFont& font)
+{
+    uint32_t ih = allocHandle(Kind::Font);
+    m_fontHeights[ih] = font.height < 0 ? -font.height : font.height;
+    uint8_t* p = beginRecord(EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
+    put32(p + 8, ih);
+    put32(p + 12, uint32_t(font.height));
+    put32(p + 16, uint32_t(font.width));
+    put32(p + 20, uint32_t(font.escapement));
+    put32(p + 24, uint32_t(font.orientation));
+    put32(p + 28, uint32_t(font.weight));
+    uint8_t* b = p + 32;
+    b[0] = font.italic;
+    b[1] = font.underline;
+    b[2] = font.strikeOut;
+    b[3] = font.charSet;
+    b[4] = font.outPrecision;
+    b[5] = font.clipPrecision;
+    b[6] = font.quality;
+    b[7] = font.pitchAndFamily;
+    uint8_t* face = p + 40; // 32 UTF-16 units, zero-filled by resize
+    size_t n = std::min<size_t>(font.faceName.size(), 31);
+    for (size_t i = 0; i < n; ++i) {
+        face[2 * i] = uint8_t(font.faceName[i]);
+        face[2 * i + 1] = uint8_t(font.faceName[i] >> 8);
+    }
+    return ih;
+}
+
+GdiObject EmfRecorder::createPen(const LogPen& pen)
+{
+    uint32_t ih = allocHandle(Kind::Pen);
+    uint8_t* p = beginRecord(EMR_CREATEPEN, 28);
+    put32(p + 8, ih);
+    put32(p + 12, pen.style);
+    put32(p + 16, uint32_t(pen.width));
+    put32(p + 20, 0);
+    put32(p + 24, pen.color);
+    return ih;
+}
+
+GdiObject EmfRecorder::createBrush(const LogBrush& brush)
+{
+    uint32_t ih = allocHandle(Kind::Brush);
+    uint8_t* p = beginRecord(EMR_CREATEBRUSHINDIRECT, 24);
+    put32(p + 8, ih);
+    put32(p + 12, brush.style);
+    put32(p + 16, brush.color);
+    put32(p + 20, brush.hatch);
+    return ih;
+}
+
+GdiObject EmfRecorder::selectObject(GdiObject object)
+{
+    GdiObject* slot = nullptr;
+    switch (kindOf(object)) {
+    case Kind::Font:
+        slot = &m_state.font;
+        break;
+    case Kind::Pen:
+        slot = &m_state.pen;
+        break;
+    case Kind::Brush:
+        slot = &m_state.brush;
+        break;
+    default:
+        return 0;
+    }
+    simpleRecord(EMR_SELECTOBJECT, object);
+    GdiObject previous = *slot;
+    *slot = object;
+    if (slot == &m_state.font)
+        m_state.fontHeight = (object & kStockFlag) ? 0 : m_fontHeights[object];
+    return previous;
+}
+
+bool EmfRecorder::deleteObject(GdiObject object)
+{
+    if (object & kStockFlag || object == 0 || object >= m_handles.size()
+        || m_handles[object] == Kind::None)
+        return false;
+    simpleRecord(EMR_DELETEOBJECT, object);
+    m_handles[object] = Kind::None;
+    return true;
+}
+
+uint32_t EmfRecorder::setTextAlign(uint32_t align)
+{
+    simpleRecord(EMR_SETTEXTALIGN, align);
+    return std::exchange(m_state.textAlign, align);
+}
+
+ColorRef EmfRecorder::setTextColor(ColorRef color)
+{
+    simpleRecord(EMR_SETTEXTCOLOR, color);
+    return std::exchange(m_state.textColor, color);
+}
+
+ColorRef EmfRecorder::setBkColor(ColorRef color)
+{
+    simpleRecord(EMR_SETBKCOLOR, color);
+    return std::exchange(m_state.bkColor, color);
+}
+
+int EmfRecorder::setBkMode(int mode)
+{
+    simpleRecord(EMR_SETBKMODE, uint32_t(mode));
+    return std::exchange(m_state.bkMode, mode);
+}
+
+int EmfRecorder::setMapMode(int mode)
+{
+    simpleRecord(EMR_SETMAPMODE, uint32_t(mode));
+    return std::exchange(m_state.mapMode, mode);
+}
+
+void EmfRecorder::setWindowExt(Size ext)
+{
+    pairRecord(EMR_SETWINDOWEXTEX, ext.cx, ext.cy);
+}
+
+void EmfRecorder::setWindowOrg(Point org)
+{
+    pairRecord(EMR_SETWINDOWORGEX, org.x, org.y);
+    m_state.windowOrg = org;
+}
+
+void EmfRecorder::setViewportExt(Size ext)
+{
+    pairRecord(EMR_SETVIEWPORTEXTEX, ext.cx, ext.cy);
+}
+
+void EmfRecorder::setViewportOrg(Point org)
+{
+    pairRecord(EMR_SETVIEWPORTORGEX, org.x, org.y);
+}
+
+int EmfRecorder::saveDC()
+{
+    beginRecord(EMR_SAVEDC, 8);
+    m_saved.push_back(m_state);
+    return int(m_saved.size());
+}
+
+bool EmfRecorder::restoreDC(int saved)
+{
+    // Negative: relative to the current level; positive: an absolute level returned by saveDC.
+    int level = saved < 0 ? int(m_saved.size()) + saved + 1 : saved;
+    if (level < 1 || level > int(m_saved.size()))
+        return false;
+    simpleRecord(EMR_RESTOREDC, uint32_t(level - int(m_saved.size()) - 1));
+    m_state = m_saved[size_t(level - 1)];
+    m_saved.resize(size_t(level - 1));
+    return true;
+}
+
+void EmfRecorder::addBounds(const Rect& r)
+{
+    if (!m_hasBounds) {
+        m_bounds = r;
+        m_hasBounds = true;
+        return;
+    }
+    m_bounds.left = std::min(m_bounds.left, r.left);
+    m_bounds.top = std::min(m_bounds.top, r.top);
+    m_bounds.right = std::max(m_bounds.right, r.right);
+    m_bounds.bottom = std::max(m_bounds.bottom, r.bottom);
+}
+
+bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect* clip,
+                          const void* chars, size_t count, size_t charSize,
+                          std::span<const int32_t> dx)
+{
+    if (count > 0x3FFFFFF)
+        return false;
+    bool withDx = !dx.empty();
+    if (withDx && dx.size() < count)
+        return false;
+    size_t stringBytes = pad4(count * charSize);
+    size_t size = kExtTextOutFixedSize + stringBytes + (withDx ? 4 * count : 0);
+    uint8_t* p = beginRecord(type, uint32_t(size));
+
+    int64_t advance = 0;
+    for (size_t i = 0; withDx && i < count; ++i)
+        advance += dx[i];
+    int32_t h = m_state.fontHeight;
+    int32_t top;
+    if ((m_state.textAlign & kTaBaseline) == kTaBaseline)
+        top = ref.y - h;
+    else if (m_state.textAlign & kTaBottom)
+        top = ref.y - h;
+    else
+        top = ref.y;
+    Rect bounds{ref.x, top, int32_t(ref.x + std::max<int64_t>(advance, 1) - 1), top + 2 * h};
+    if (count > 0)
+        addBounds(bounds);
+
+    putRect(p + 8, count > 0 ? bounds : Rect{0, 0, -1, -1});
+    put32(p + 24, kGmCompatible);
+    put32(p + 28, 0); // exScale, eyScale: unused in the compatible graphics mode
+    put32(p + 32, 0);
+    put32(p + 36, uint32_t(ref.x));
+    put32(p + 40, uint32_t(ref.y));
+    put32(p + 44, uint32_t(count));
+    put32(p + 48, kExtTextOutFixedSize);
+    put32(p + 52, options);
+    putRect(p + 56, clip ? *clip : Rect{});
+    put32(p + 72, withDx ? uint32_t(kExtTextOutFixedSize + stringBytes) : 0);
+    uint8_t* s = p + kExtTextOutFixedSize;
+    if (charSize == 1) {
+        std::memcpy(s, chars, count);
+    } else {
+        auto w = static_cast<const char16_t*>(chars);
+        for (size_t i = 0; i < count; ++i) {
+            s[2 * i] = uint8_t(w[i]);
+            s[2 * i + 1] = uint8_t(w[i] >> 8);
+        }
+    }
+    uint8_t* d = s + stringBytes;
+    for (size_t i = 0; withDx && i < count; ++i)
+        put32(d + 4 * i, uint32_t(dx[i]));
+    return true;
+}
+
+bool EmfRecorder::extTextOutA(Point ref, uint32_t options, const Rect* clip, std::string_view bytes,
+                              std::span<const int32_t> dx)
+{
+    return textOut(EMR_EXTTEXTOUTA, ref, options, clip, bytes.data(), bytes.size(), 1, dx);
+}
+
+bool EmfRecorder::extTextOutW(Point ref, uint32_t options, const Rect* clip,
+                              std::u16string_view text, std::span<const int32_t> dx)
+{
+    return textOut(EMR_EXTTEXTOUTW, ref, options, clip, text.data(), text.size(), 2, dx);
+}
+
+void EmfRecorder::moveTo(Point p)
+{
+    pairRecord(EMR_MOVETOEX, p.x, p.y);
+    m_position = p;
+}
+
+void EmfRecorder::lineTo(Point p)
+{
+    pairRecord(EMR_LINETO, p.x, p.y);
+    addBounds({std::min(m_position.x, p.x), std::min(m_position.y, p.y),
+               std::max(m_position.x, p.x), std::max(m_position.y, p.y)});
+    m_position = p;
+}
+
+void EmfRecorder::rectangle(const Rect& r)
+{
+    uint8_t* p = beginRecord(EMR_RECTANGLE, 24);
+    putRect(p + 8, r);
+    addBounds(r);
+}
+
+void EmfRecorder::polyRecord(uint32_t type, std::span<const Point> points)
+{
+    if (points.empty() || points.size() > 0xFFFFFF)
+        return;
+    Rect b{points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const Point& pt : points) {
+        b.left = std::min(b.left, pt.x);
+        b.top = std::min(b.top, pt.y);
+        b.right = std::max(b.right, pt.x);
+        b.bottom = std::max(b.bottom, pt.y);
+    }
+    uint8_t* p = beginRecord(type, uint32_t(28 + 8 * points.size()));
+    putRect(p + 8, b);
+    put32(p + 24, uint32_t(points.size()));
+    for (size_t i = 0; i < points.size(); ++i) {
+        put32(p + 28 + 8 * i, uint32_t(points[i].x));
+        put32(p + 32 + 8 * i, uint32_t(points[i].y));
+    }
+    addBounds(b);
+}
+
+void EmfRecorder::polyline(std::span<const Point> points)
+{
+    polyRecord(EMR_POLYLINE, points);
+}
+
+void EmfRecorder::polygon(std::span<const Point> points)
+{
+    polyRecord(EMR_POLYGON, points);
+}
+
+} // namespace quillon

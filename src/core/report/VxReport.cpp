@@ -1,0 +1,440 @@
+#include "report/VxReport.h"
+
+#include "TextUtil.h"
+#include "Units.h"
+#include "gdi/EmfFormat.h"
+#include "gdi/EmfPlayer.h"
+#include "report/FileAccess.h"
+#include "report/PageStore.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportProgress.h"
+#include "report/VxCanvas.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <new>
+
+namespace quillon {
+
+namespace {
+
+// Errors that are not of the program's own family but still end a run as a failure: the
+// standard library's, such as running out of memory.
+struct ForeignError {
+    std::string message;
+    std::string className;
+};
+
+ForeignError describe(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return {"Za mało pamięci", "EOutOfMemory"};
+    return {e.what(), "Exception"};
+}
+
+class RunError : public Exception {
+public:
+    RunError(std::string message, std::string className)
+        : Exception(std::move(message)), m_className(std::move(className))
+    {
+    }
+    const char* className() const override { return m_className.c_str(); }
+
+private:
+    std::string m_className;
+};
+
+PrinterOrientation printerOrientation(TVxPaperOrient o)
+{
+    return o == vxLandscape ? PrinterOrientation::Landscape : PrinterOrientation::Portrait;
+}
+
+// The progress window or the wait cursor for the length of a run.
+class ProgressScope {
+public:
+    ProgressScope(ReportProgress& progress, bool window, const char* caption)
+        : m_progress(progress), m_window(window)
+    {
+        if (m_window) {
+            m_progress.setCaption(caption);
+            m_progress.setButtonText("Przerwij ...");
+            m_progress.show();
+        } else {
+            m_progress.beginWaitCursor();
+        }
+    }
+    ~ProgressScope()
+    {
+        if (m_window)
+            m_progress.hide();
+        else
+            m_progress.endWaitCursor();
+    }
+
+private:
+    ReportProgress& m_progress;
+    bool m_window;
+};
+
+constexpr int32_t kMaxStoreOffset = INT32_MAX;
+
+} // namespace
+
+int32_t PagePictureSize(std::span<const uint8_t> picture)
+{
+    auto header = emf::parseHeader(picture);
+    return header && header->nBytes <= uint32_t(INT32_MAX) ? int32_t(header->nBytes) : 0;
+}
+
+TVxReport::TVxReport(ReportPrinter& printer, FileAccess& files, ReportProgress& progress)
+    : m_printer(printer), m_files(files), m_progress(progress), m_recorder(Size{21000, 29700})
+{
+}
+
+TVxReport::~TVxReport() = default;
+
+void TVxReport::SetPaperFormat(TVxPaperFormat format)
+{
+    m_paperFormat = format;
+    if (format != pfUser) {
+        m_paperWidth = PaperSizes[format].width;
+        m_paperLength = PaperSizes[format].length;
+    }
+}
+
+void TVxReport::SetPaperWidth(int32_t width)
+{
+    if (m_paperFormat == pfUser)
+        m_paperWidth = width;
+}
+
+void TVxReport::SetPaperLength(int32_t length)
+{
+    if (m_paperFormat == pfUser)
+        m_paperLength = length;
+}
+
+bool TVxReport::Run()
+{
+    if (m_printDestination == vxPreviewer)
+        return BuildPageStore();
+    return PrintPages(false, 0, 0);
+}
+
+void TVxReport::LatchPageSettings(TVxPageRecord* r)
+{
+    if (r) {
+        r->Orientation = PaperOrient == vxLandscape ? 'L' : 'P';
+        r->PaperCode = PaperSizes[m_paperFormat].paperCode;
+        r->PaperWidth = m_paperWidth;
+        r->PaperLength = m_paperLength;
+        r->MargLeft = MargLeft;
+        r->MargTop = MargTop;
+        r->MargRight = MargRight;
+        r->MargBottom = MargBottom;
+    }
+    m_cur.PaperFormat = m_paperFormat;
+    m_cur.PaperOrient = PaperOrient;
+    m_cur.PaperWidth = m_paperWidth;
+    m_cur.PaperLength = m_paperLength;
+    m_cur.MargLeft = MargLeft;
+    m_cur.MargTop = MargTop;
+    m_cur.MargRight = MargRight;
+    m_cur.MargBottom = MargBottom;
+}
+
+Size TVxReport::pictureFrame() const
+{
+    const PaperSize& p = PaperSizes[m_paperFormat];
+    return m_cur.PaperOrient == vxPortrait ? Size{p.width, p.length} : Size{p.length, p.width};
+}
+
+void TVxReport::fail(const Exception& e)
+{
+    m_errorMessage = e.message();
+    m_errorClassName = e.className();
+}
+
+std::string TVxReport::resolvedReportFile() const
+{
+    if (ReportFile.find('/') != std::string::npos)
+        return ReportFile;
+    return m_files.programDir() + "/" + ReportFile;
+}
+
+void TVxReport::PaintFreshPage(EmfRecorder& picture, bool& StopIt)
+{
+    picture.restart(pictureFrame());
+    {
+        TVxCanvas canvas(picture);
+        OnPaintPage(*this, canvas, StopIt);
+    }
+    picture.finish();
+}
+
+void TVxReport::PrinterPhysicalOffset(int32_t& X, int32_t& Y)
+{
+    X = 0;
+    Y = 0;
+    auto m = m_printer.pageMetrics();
+    if (!m)
+        return;
+    if (m->dpiX > 0)
+        X = roundUnits((long double)m->offsetX / m->dpiX * 2540.0L);
+    if (m->dpiY > 0)
+        Y = roundUnits((long double)m->offsetY / m->dpiY * 2540.0L);
+}
+
+bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, int32_t Y)
+{
+    try {
+        int32_t offX, offY;
+        PrinterPhysicalOffset(offX, offY);
+        X -= offX;
+        Y -= offY;
+        if (MarginsTuned) {
+            X = std::max(X, 0);
+            Y = std::max(Y, 0);
+        }
+        DrawingContext* dc = m_printer.pageSurface();
+        auto m = m_printer.pageMetrics();
+        if (!dc || !m || m->dpiX <= 0 || m->dpiY <= 0)
+            return false;
+        dc->selectObject(stockObject(StockObject::WhiteBrush));
+        dc->setWindowOrg({0, 0});
+        dc->setMapMode(kMmAnisotropic);
+        dc->setWindowExt({2540, 2540});
+        dc->setViewportExt({m->dpiX, m->dpiY});
+        return playEmf(picture, *dc, {X, Y}).ok;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
+{
+    m_errorMessage.clear();
+    m_errorClassName.clear();
+    try {
+        if (!FromStore && !OnPaintPage)
+            throw EVxReport_NoPaintEvent();
+        if (FromStore && !m_pageStore)
+            throw EReadError(kStoreDamagedMessage);
+        ProgressScope progress(m_progress, ShowPrintProgress, "Drukowanie");
+        try {
+            m_pageNo = FromStore ? FirstPage : 1;
+            bool first = true;
+            bool stop = false;
+            std::vector<uint8_t> stored;
+            while (!stop) {
+                if (ShowPrintProgress)
+                    m_progress.setPageLabel("Strona " + std::to_string(m_pageNo));
+                m_progress.processPendingMessages();
+                LatchPageSettings(nullptr);
+                if (first) {
+                    first = false;
+                    m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
+                    m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
+                    if (!m_printer.beginDoc())
+                        throw EVxReport_BeginDocFirst();
+                } else if (PagesAsDocs || m_lastOrient != m_cur.PaperOrient) {
+                    if (!m_printer.endDoc())
+                        throw EVxReport_EndDoc();
+                    if (m_lastOrient != m_cur.PaperOrient)
+                        m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
+                    m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
+                    if (!m_printer.beginDoc())
+                        throw EVxReport_BeginDocNext();
+                } else if (!m_printer.newPage()) {
+                    throw EVxReport_NewPage();
+                }
+                m_lastOrient = m_cur.PaperOrient;
+                LatchPageSettings(nullptr);
+
+                std::span<const uint8_t> picture;
+                if (FromStore) {
+                    LoadStoredPage(stored, m_pageNo);
+                    ++m_pageNo;
+                    stop = m_pageNo > LastPage;
+                    picture = stored;
+                } else {
+                    PaintFreshPage(m_recorder, stop);
+                    ++m_pageNo;
+                    picture = m_recorder.finish();
+                }
+                if (!PrintPagePicture(picture, m_cur.MargLeft, m_cur.MargTop))
+                    throw EVxReport_PrintMetaPage();
+                if (ShowPrintProgress && m_progress.cancelRequested()) {
+                    if (m_printer.printing())
+                        m_printer.abortDoc();
+                    throw EVxReport_UserAbort();
+                }
+            }
+            // The last document must reach the printer: a refused job is a failed run.
+            if (!m_printer.endDoc())
+                throw EVxReport_EndDoc();
+        } catch (...) {
+            // Whatever failed, a document begun is discarded rather than left open.
+            if (m_printer.printing())
+                m_printer.abortDoc();
+            throw;
+        }
+    } catch (const Exception& e) {
+        fail(e);
+        return false;
+    } catch (const std::exception& e) {
+        ForeignError f = describe(e);
+        fail(RunError(f.message, f.className));
+        return false;
+    }
+    return true;
+}
+
+bool TVxReport::BuildPageStore()
+{
+    m_errorMessage.clear();
+    m_errorClassName.clear();
+    m_pageNo = 0;
+    ClosePageStore();
+    ClearPageIndex();
+    try {
+        if (trimmed(ReportFile).empty())
+            throw EVxReport_FileNotDefined();
+        if (!OnPaintPage)
+            throw EVxReport_NoPaintEvent();
+        ProgressScope progress(m_progress, ShowPrintProgress, "Tworzenie raportu");
+        try {
+            const std::string path = resolvedReportFile();
+            std::string reason;
+            m_storeWriter = m_files.createExclusive(path, reason);
+            if (!m_storeWriter)
+                throw EVxReport_CreateFileFailed(createFileFailedMessage(path));
+
+            bool stop = false;
+            while (!stop) {
+                ++m_pageNo;
+                TVxPageRecord record;
+                record.PageNo = m_pageNo;
+                if (ShowPrintProgress)
+                    m_progress.setPageLabel("Strona " + std::to_string(m_pageNo));
+                m_progress.processPendingMessages();
+                LatchPageSettings(&record);
+
+                m_recorder.restart(pictureFrame());
+                try {
+                    TVxCanvas canvas(m_recorder);
+                    OnPaintPage(*this, canvas, stop);
+                } catch (const Exception& e) {
+                    m_recorder.finish();
+                    throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, e.message(), e.className()));
+                } catch (const std::exception& e) {
+                    m_recorder.finish();
+                    ForeignError f = describe(e);
+                    throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, f.message, f.className));
+                }
+                const std::vector<uint8_t>& picture = m_recorder.finish();
+
+                if (StoreToFiles) {
+                    char name[32];
+                    std::snprintf(name, sizeof name, "/Page%.4d.emf", m_pageNo);
+                    std::string file = m_files.programDir() + name;
+                    if (!m_files.writeWholeFile(file, picture))
+                        throw EFCreateError(createFileFailedMessage(file));
+                }
+
+                const int64_t offset = m_storeWriter->position();
+                if (offset < 0 || offset + int64_t(picture.size()) > kMaxStoreOffset)
+                    throw EWriteError("Plik raportowy przekroczył 2 GB; zapisano strony do "
+                                      + std::to_string(m_pageNo - 1));
+                record.PictureSize = PagePictureSize(picture);
+                record.PictureOffset = int32_t(offset);
+                if (!m_storeWriter->write(picture.data(), picture.size()))
+                    throw EWriteError("Błąd zapisu pliku raportowego " + path);
+
+                if (ShowPrintProgress && m_progress.cancelRequested())
+                    throw EVxReport_UserAbort();
+                PageIndex.push_back(record);
+            }
+        } catch (...) {
+            closePageStoreForWriting();
+            ClearPageIndex();
+            throw;
+        }
+        // A store whose index could not be written is no store: the run fails.
+        OutputFile* writer = m_storeWriter.get();
+        std::vector<uint8_t> trailer = pageStoreTrailer(PageIndex);
+        bool stored = writer->write(trailer.data(), trailer.size());
+        stored = writer->close() && stored;
+        m_storeWriter.reset();
+        ClearPageIndex();
+        if (!stored)
+            throw EWriteError("Błąd zapisu pliku raportowego " + resolvedReportFile());
+    } catch (const Exception& e) {
+        fail(e);
+        m_storeWriter.reset();
+        return false;
+    } catch (const std::exception& e) {
+        ForeignError f = describe(e);
+        fail(RunError(f.message, f.className));
+        m_storeWriter.reset();
+        return false;
+    }
+    return true;
+}
+
+void TVxReport::closePageStoreForWriting()
+{
+    if (!m_storeWriter)
+        return;
+    // After a cancel or an error the pages finished so far still make a complete store.
+    std::vector<uint8_t> trailer = pageStoreTrailer(PageIndex);
+    m_storeWriter->write(trailer.data(), trailer.size());
+    m_storeWriter->close();
+    m_storeWriter.reset();
+}
+
+void TVxReport::ShowError()
+{
+    if (m_errorClassName == "EVxReport_UserAbort")
+        return;
+    m_progress.showErrorBox(errorBoxText(m_errorClassName, m_errorMessage));
+}
+
+bool TVxReport::OpenPageStore()
+{
+    ClosePageStore();
+    StoreOpenResult r = openPageStore(m_files, ReportFile, resolvedReportFile(), m_pageStore, PageIndex);
+    PageCount = int32_t(PageIndex.size());
+    CurrentPage = PageCount > 0 ? 1 : 0;
+    if (r.status != StoreStatus::Ok) {
+        m_errorMessage = r.message;
+        m_errorClassName = r.status == StoreStatus::Empty ? "" : "EReadError";
+        return false;
+    }
+    return true;
+}
+
+void TVxReport::ClosePageStore()
+{
+    m_pageStore.reset();
+    PageIndex.clear();
+    PageCount = 0;
+}
+
+void TVxReport::LoadStoredPage(std::vector<uint8_t>& picture, int pageNo)
+{
+    if (!m_pageStore || pageNo < 1 || pageNo > int(PageIndex.size()))
+        throw EReadError(kStoreDamagedMessage);
+    std::string error;
+    if (!readStoredPicture(*m_pageStore, PageIndex[size_t(pageNo - 1)], picture, error))
+        throw EReadError(error);
+    if (pageNo < int(PageIndex.size())) {
+        const TVxPageRecord& next = PageIndex[size_t(pageNo)];
+        MargLeft = next.MargLeft;
+        MargTop = next.MargTop;
+        PaperOrient = next.Orientation == 'L' ? vxLandscape : vxPortrait;
+    }
+}
+
+} // namespace quillon

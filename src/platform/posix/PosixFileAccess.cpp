@@ -1,0 +1,189 @@
+#include "posix/PosixFileAccess.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+
+bool writeAll(int fd, const void* data, size_t size)
+{
+    auto p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+class PosixOutputFile final : public OutputFile {
+public:
+    explicit PosixOutputFile(int fd) : m_fd(fd) { m_buffer.reserve(kBufferSize); }
+    ~PosixOutputFile() override { close(); }
+
+    bool write(const void* data, size_t size) override
+    {
+        if (m_fd < 0 || m_failed)
+            return false;
+        if (m_buffer.size() + size > kBufferSize && !flush())
+            return false;
+        if (size >= kBufferSize) {
+            if (!writeAll(m_fd, data, size))
+                return fail();
+        } else {
+            auto p = static_cast<const uint8_t*>(data);
+            m_buffer.insert(m_buffer.end(), p, p + size);
+        }
+        m_position += int64_t(size);
+        return true;
+    }
+    int64_t position() const override { return m_position; }
+    bool close() override
+    {
+        if (m_fd < 0)
+            return !m_failed;
+        bool ok = flush();
+        if (::close(m_fd) != 0)
+            ok = false;
+        m_fd = -1;
+        if (!ok)
+            m_failed = true;
+        return !m_failed;
+    }
+
+private:
+    static constexpr size_t kBufferSize = 256 * 1024;
+    bool flush()
+    {
+        if (m_buffer.empty())
+            return !m_failed;
+        bool ok = writeAll(m_fd, m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+        return ok ? !m_failed : fail();
+    }
+    bool fail()
+    {
+        m_failed = true;
+        return false;
+    }
+
+    int m_fd;
+    int64_t m_position = 0;
+    bool m_failed = false;
+    std::vector<uint8_t> m_buffer;
+};
+
+class PosixInputFile final : public InputFile {
+public:
+    PosixInputFile(int fd, int64_t size) : m_fd(fd), m_size(size) {}
+    ~PosixInputFile() override { ::close(m_fd); }
+
+    int64_t size() const override { return m_size; }
+    bool readAt(int64_t offset, void* data, size_t size) override
+    {
+        if (offset < 0 || offset > m_size || int64_t(size) > m_size - offset)
+            return false;
+        auto p = static_cast<char*>(data);
+        while (size > 0) {
+            ssize_t n = ::pread(m_fd, p, size, offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            size -= size_t(n);
+            offset += n;
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+    int64_t m_size;
+};
+
+} // namespace
+
+PosixFileAccess::PosixFileAccess(std::string programDir) : m_programDir(std::move(programDir))
+{
+    while (m_programDir.size() > 1 && m_programDir.back() == '/')
+        m_programDir.pop_back();
+}
+
+std::unique_ptr<OutputFile> PosixFileAccess::createExclusive(const std::string& path,
+                                                             std::string& error)
+{
+    // Lock before truncating, so a store that someone is reading is never cut under them.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        ::close(fd);
+        return nullptr;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = "the file is in use";
+        ::close(fd);
+        return nullptr;
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixOutputFile>(fd);
+}
+
+std::unique_ptr<InputFile> PosixFileAccess::openDenyWrite(const std::string& path,
+                                                          OpenFailure& failure)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        failure = errno == ENOENT ? OpenFailure::NotFound : OpenFailure::CannotRead;
+        return nullptr;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        failure = OpenFailure::CannotRead;
+        return nullptr;
+    }
+    failure = OpenFailure::None;
+    return std::make_unique<PosixInputFile>(fd, int64_t(st.st_size));
+}
+
+bool PosixFileAccess::writeWholeFile(const std::string& path, std::span<const uint8_t> bytes)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    return ::close(fd) == 0 && ok;
+}
+
+std::string PosixFileAccess::programDir() const
+{
+    std::error_code ec;
+    std::filesystem::create_directories(m_programDir, ec);
+    return m_programDir;
+}
+
+} // namespace quillon
