@@ -1,0 +1,29 @@
+#pragma once
+// The command line of quillon-render.
+
+#include "gdi/CodePage.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct RenderOptions {
+    std::string input;
+    std::string output;
+    int fontSize = 12;
+    std::string orientation = "P";
+    std::string fontName = "Courier New";
+    DosCodePage codePage = DosCodePage::Cp852;
+    int dpi = 150;
+};
+
+// Parses the arguments (without the program name). On a bad argument returns nothing and sets
+// error to what is wrong.
+std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
+                                                std::string& error);
+
+extern const char* const kRenderUsage;
+
+} // namespace quillon
