@@ -5,9 +5,24 @@
 #include "RenderOptions.h"
 
 #include <QGuiApplication>
+#include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+QtMessageHandler qtDefaultHandler = nullptr;
+
+// Qt's remark about a missing runtime folder means nothing to a renderer that draws offscreen.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    qtDefaultHandler(type, context, message);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,6 +36,7 @@ int main(int argc, char** argv)
     // Fonts need a GUI application, not a display.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qtDefaultHandler = qInstallMessageHandler(quietMessages);
     QGuiApplication app(argc, argv);
     quillon::setApplicationNames();
     return quillon::runRender(*options);

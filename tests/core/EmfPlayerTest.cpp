@@ -4,8 +4,14 @@
 #include "gdi/EmfRecorder.h"
 
 #include <gtest/gtest.h>
+#include <uemf.h>
+
+#include <unistd.h>
 
 #include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -484,6 +490,87 @@ TEST(EmfPlayerMapping, AnisotropicWindowAndViewportScaleCoordinatesFontsAndAdvan
     dc.expectUntouched(); // includes: no mapping call reached dc
 }
 
+// A picture written by another EMF writer (libUEMF): a 96-dpi reference device, an anisotropic
+// mapping, a font in the long ENUMLOGFONTEXDV form, wide text with advances and a pen.
+TEST(EmfPlayerMapping, PictureOfAnotherWriterPlaysThroughItsMapping)
+{
+    char path[] = "/tmp/quillon-player-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+
+    EMFTRACK* et = nullptr;
+    EMFHANDLES* eht = nullptr;
+    ASSERT_EQ(emf_start(path, 100000, 25000, &et), 0);
+    ASSERT_EQ(emf_htable_create(128, 128, &eht), 0);
+    // 1024 x 768 pixels on 320 x 240 mm: 31.25 hundredths of a millimetre per pixel.
+    U_RECTL frame = rectl_set(pointl_set(0, 0), pointl_set(32000, 24000));
+    emf_append((PU_ENHMETARECORD)U_EMRHEADER_set(frame, frame, nullptr, 0, nullptr, sizel_set(1024, 768),
+                                                 sizel_set(320, 240), 0),
+               et, U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)U_EMRSETMAPMODE_set(U_MM_ANISOTROPIC), et, U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)U_EMRSETWINDOWEXTEX_set(sizel_set(1000, 1000)), et, U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)U_EMRSETVIEWPORTEXTEX_set(sizel_set(500, 500)), et, U_REC_FREE);
+
+    uint16_t* face = U_Utf8ToUtf16le("Courier New", 0, nullptr);
+    U_LOGFONT lf = logfont_set(-32, 16, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
+                               U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_FIXED_PITCH, face);
+    free(face);
+    uint16_t* full = U_Utf8ToUtf16le("Courier New Bold", 0, nullptr);
+    uint16_t* style = U_Utf8ToUtf16le("Bold", 0, nullptr);
+    U_LOGFONT_PANOSE elfw = logfont_panose_set(lf, full, style, 0, panose_set(0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+    free(full);
+    free(style);
+    uint32_t font = 0;
+    emf_append((PU_ENHMETARECORD)extcreatefontindirectw_set(&font, eht, nullptr, (const char*)&elfw), et,
+               U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)selectobject_set(font, eht), et, U_REC_FREE);
+    uint32_t pen = 0;
+    emf_append((PU_ENHMETARECORD)createpen_set(&pen, eht, logpen_set(U_PS_SOLID, point32_set(4, 4),
+                                                                      colorref3_set(255, 0, 0))),
+               et, U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)selectobject_set(pen, eht), et, U_REC_FREE);
+
+    uint16_t* text = U_Utf8ToUtf16le("Zażółć", 0, nullptr);
+    uint32_t dx[6] = {20, 20, 20, 20, 20, 20};
+    char* emrtext = emrtext_set(pointl_set(200, 400), 6, 2, text, U_ETO_NONE, U_RCL_DEF, dx);
+    free(text);
+    emf_append((PU_ENHMETARECORD)U_EMREXTTEXTOUTW_set(U_RCL_DEF, U_GM_COMPATIBLE, 1.0f, 1.0f,
+                                                      (PU_EMRTEXT)emrtext),
+               et, U_REC_FREE);
+    free(emrtext);
+    U_POINT16 line[2] = {point16_set(0, 0), point16_set(1000, 2000)};
+    emf_append((PU_ENHMETARECORD)U_EMRPOLYLINE16_set(U_RCL_DEF, 2, line), et, U_REC_FREE);
+    emf_append((PU_ENHMETARECORD)U_EMREOF_set(0, nullptr, et), et, U_REC_FREE);
+    ASSERT_EQ(emf_finish(et, eht), 0);
+    emf_free(&et);
+    emf_htable_free(&eht);
+
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> pic((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path);
+    ASSERT_GT(pic.size(), 300u);
+
+    FakeDc dc;
+    PlayResult r = playEmf(pic, dc, {100, 200});
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(dc.texts.size(), 1u);
+    const FakeDc::Text& t = dc.texts[0];
+    // Half a pixel per logical unit, 31.25 hundredths of a millimetre per pixel.
+    EXPECT_EQ(t.ref, (Point{100 + 3125, 200 + 6250}));
+    EXPECT_EQ(t.wide, u"Za\u017C\u00F3\u0142\u0107");
+    EXPECT_EQ(t.dx, (std::vector<int32_t>{313, 312, 313, 312, 313, 312}));
+    const LogFont& f = dc.fonts[t.font];
+    EXPECT_EQ(f.faceName, u"Courier New");
+    EXPECT_EQ(f.height, -500);
+    EXPECT_EQ(f.width, 250);
+    EXPECT_EQ(f.weight, 700);
+    EXPECT_EQ(dc.pens.begin()->second.width, 63);
+    EXPECT_EQ(dc.pens.begin()->second.color, 0x0000FFu);
+    EXPECT_EQ(dc.ops, (std::vector<std::string>{"PL(100,200)(15725,31450)"}));
+    dc.expectUntouched();
+}
+
 TEST(EmfPlayerMapping, FixedModesUseTheirUnitAndFlipY)
 {
     struct Case {
@@ -762,6 +849,32 @@ TEST(EmfPlayerDamage, TextWithStringOrAdvancesOutsideItsRecordIsSkippedAlone)
     ASSERT_EQ(dc.texts.size(), 1u);
     EXPECT_EQ(dc.texts[0].bytes, "good");
     EXPECT_TRUE(dc.misuse.empty());
+}
+
+TEST(EmfPlayerDamage, CountsInThePictureNeverDriveLoopsOrAllocations)
+{
+    PictureBuilder b({21000, 29700}, {210, 297}, /*handles*/ 0xFFFF);
+    b.poly(emf::EMR_POLYLINE, {{1, 1}});
+    for (int i = 0; i < 10000; ++i)
+        b.record(emf::EMR_SAVEDC, {});
+    b.record(emf::EMR_RESTOREDC, {-10000}) // deeper than what was kept: ignored
+        .record(emf::EMR_RESTOREDC, {INT32_MIN})
+        .record(emf::EMR_RESTOREDC, {1})
+        .font(0xFFFE, courier(10, 5))
+        .record(emf::EMR_SELECTOBJECT, {0xFFFE});
+    // Save and restore with a full handle table: each restore costs the same, whatever the table.
+    for (int i = 0; i < 20000; ++i)
+        b.record(emf::EMR_SAVEDC, {}).record(emf::EMR_RESTOREDC, {-1});
+    b.text(emf::EMR_EXTTEXTOUTA, {0, 0}, u"x", {1});
+    std::vector<uint8_t> pic = b.finish();
+    ByteWriter(pic).patchU32(emf::kHeaderSize + 24, 0x7FFFFFFF); // the polyline's count
+    FakeDc dc;
+    PlayResult r = play(pic, dc);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(dc.ops.empty());
+    ASSERT_EQ(dc.texts.size(), 1u);
+    EXPECT_EQ(dc.fonts[dc.texts[0].font].height, 10);
+    dc.expectUntouched();
 }
 
 // A real page cut at every length and with every byte changed: nothing may crash or hang, and

@@ -82,6 +82,7 @@ struct Mapping {
 struct PictureState {
     Mapping mapping;
     std::array<GdiObject, KindCount> selected{};
+    std::array<uint32_t, KindCount> selectedIndex{}; // its place in the picture's table, 0 if none
     std::optional<uint32_t> textAlign;
     bool updateCp = false;
     std::optional<ColorRef> textColor;
@@ -154,9 +155,9 @@ private:
     void createObject(uint32_t index, Kind kind, GdiObject object);
     void releaseSlot(uint32_t index);
     void selectPictureObject(uint32_t index);
-    void selectInDc(Kind kind, GdiObject object);
+    void selectInDc(Kind kind, GdiObject object, uint32_t index);
     void dropIfOrphan(GdiObject object);
-    bool alive(GdiObject object) const;
+    bool alive(GdiObject object, uint32_t index) const;
     void restoreState(const PictureState& saved);
 
     void setTextAlign(uint32_t align);
@@ -238,7 +239,8 @@ void Player::updateTransform()
     m_dcPositionValid = false;
 }
 
-bool Player::alive(GdiObject object) const
+// Whether an object selected earlier (at index of the picture's table) still exists in dc.
+bool Player::alive(GdiObject object, uint32_t index) const
 {
     if (object & kStockFlag)
         return true;
@@ -246,11 +248,10 @@ bool Player::alive(GdiObject object) const
         return false;
     if (std::find(m_orphans.begin(), m_orphans.end(), object) != m_orphans.end())
         return true;
-    return std::any_of(m_handles.begin(), m_handles.end(),
-                       [object](const Slot& s) { return s.object == object; });
+    return index < m_handles.size() && m_handles[index].object == object;
 }
 
-void Player::selectInDc(Kind kind, GdiObject object)
+void Player::selectInDc(Kind kind, GdiObject object, uint32_t index)
 {
     GdiObject previous = m_dc.selectObject(object);
     if (previous == 0)
@@ -259,6 +260,7 @@ void Player::selectInDc(Kind kind, GdiObject object)
         m_dcObject[kind] = previous;
     GdiObject old = m_state.selected[kind];
     m_state.selected[kind] = object;
+    m_state.selectedIndex[kind] = index;
     if (old != object)
         dropIfOrphan(old);
 }
@@ -299,14 +301,14 @@ void Player::selectPictureObject(uint32_t index)
     if (index & kStockFlag) {
         Kind kind = stockKind(index & ~kStockFlag);
         if (kind != KindNone)
-            selectInDc(kind, index);
+            selectInDc(kind, index, 0);
         return;
     }
     if (index == 0 || index >= m_handles.size())
         return;
     const Slot& slot = m_handles[index];
     if (slot.object != 0 && slot.kind != KindNone)
-        selectInDc(slot.kind, slot.object);
+        selectInDc(slot.kind, slot.object, index);
 }
 
 void Player::setTextAlign(uint32_t align)
@@ -347,11 +349,10 @@ void Player::setBkMode(int mode)
 void Player::restoreState(const PictureState& saved)
 {
     for (int k = 0; k < KindCount; ++k) {
-        GdiObject target = saved.selected[k] != 0 && alive(saved.selected[k])
-                               ? saved.selected[k]
-                               : m_dcObject[k].value_or(0);
+        const bool savedAlive = alive(saved.selected[k], saved.selectedIndex[k]);
+        GdiObject target = savedAlive ? saved.selected[k] : m_dcObject[k].value_or(0);
         if (target != 0 && target != m_state.selected[k])
-            selectInDc(Kind(k), target);
+            selectInDc(Kind(k), target, savedAlive ? saved.selectedIndex[k] : 0);
     }
     if (saved.textAlign != m_state.textAlign) {
         if (saved.textAlign)

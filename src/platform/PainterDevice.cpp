@@ -1,0 +1,641 @@
+#include "PainterDevice.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QGlyphRun>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+constexpr uint32_t kEtoOpaque = 0x0002;
+constexpr uint32_t kEtoClipped = 0x0004;
+
+// Faces are measured at this pixel size, where rounding of the metrics does not matter.
+constexpr qreal kReferencePixelSize = 2048.0;
+// Sizes beyond these come only from damaged or absurd pictures.
+constexpr qreal kMinPixelSize = 0.25;
+constexpr qreal kMaxPixelSize = 8192.0;
+
+const QString kDefaultFixedFace = QStringLiteral("Courier New");
+const QString kDefaultVariableFace = QStringLiteral("Arial");
+
+// Windows-1252 in 0x80-0x9F; the rest of the ANSI set is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char16_t ansiToUnicode(uint8_t b)
+{
+    return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
+}
+
+// Characters that take their cell but show nothing.
+bool isInvisible(char32_t c)
+{
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
+}
+
+QColor toQColor(ColorRef c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+int stockIndex(GdiObject o) { return int(o & ~kStockFlag); }
+
+enum class Kind { None, Font, Pen, Brush };
+
+Kind stockKind(GdiObject o)
+{
+    int i = stockIndex(o);
+    if (i <= 5)
+        return Kind::Brush;
+    if (i <= 8)
+        return Kind::Pen;
+    if ((i >= 10 && i <= 14) || i == 16 || i == 17)
+        return Kind::Font;
+    return Kind::None;
+}
+
+QRectF deviceRect(const QTransform& t, const Rect& r)
+{
+    return t.mapRect(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)).normalized());
+}
+
+} // namespace
+
+PainterDevice::PainterDevice(QPainter& painter, DosCodePage codePage)
+    : m_painter(painter), m_codePage(codePage), m_base(painter.transform())
+{
+    updateTransform();
+}
+
+PainterDevice::~PainterDevice() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Objects
+
+GdiObject PainterDevice::createFont(const LogFont& font)
+{
+    GdiObject h = m_nextHandle++;
+    m_objects.emplace(h, font);
+    return h;
+}
+
+GdiObject PainterDevice::createPen(const LogPen& pen)
+{
+    GdiObject h = m_nextHandle++;
+    m_objects.emplace(h, pen);
+    return h;
+}
+
+GdiObject PainterDevice::createBrush(const LogBrush& brush)
+{
+    GdiObject h = m_nextHandle++;
+    m_objects.emplace(h, brush);
+    return h;
+}
+
+GdiObject PainterDevice::selectObject(GdiObject object)
+{
+    Kind kind = Kind::None;
+    if (object & kStockFlag) {
+        kind = stockKind(object);
+    } else if (auto it = m_objects.find(object); it != m_objects.end()) {
+        kind = it->second.index() == 0 ? Kind::Font : it->second.index() == 1 ? Kind::Pen : Kind::Brush;
+    }
+    switch (kind) {
+    case Kind::Font:
+        return std::exchange(m_state.font, object);
+    case Kind::Pen:
+        return std::exchange(m_state.pen, object);
+    case Kind::Brush:
+        return std::exchange(m_state.brush, object);
+    case Kind::None:
+        break;
+    }
+    return 0;
+}
+
+bool PainterDevice::deleteObject(GdiObject object)
+{
+    if (object & kStockFlag)
+        return false;
+    if (object == m_state.font || object == m_state.pen || object == m_state.brush)
+        return false;
+    return m_objects.erase(object) > 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text state and mapping
+
+uint32_t PainterDevice::setTextAlign(uint32_t align) { return std::exchange(m_state.textAlign, align); }
+ColorRef PainterDevice::setTextColor(ColorRef color) { return std::exchange(m_state.textColor, color); }
+ColorRef PainterDevice::setBkColor(ColorRef color) { return std::exchange(m_state.bkColor, color); }
+int PainterDevice::setBkMode(int mode) { return std::exchange(m_state.bkMode, mode); }
+
+int PainterDevice::setMapMode(int mode)
+{
+    if (mode < kMmText || mode > kMmAnisotropic)
+        return 0;
+    int previous = std::exchange(m_state.mapMode, mode);
+    updateTransform();
+    return previous;
+}
+
+void PainterDevice::setWindowExt(Size ext)
+{
+    if (ext.cx == 0 || ext.cy == 0 || (m_state.mapMode != kMmIsotropic && m_state.mapMode != kMmAnisotropic))
+        return;
+    m_state.windowExt = ext;
+    updateTransform();
+}
+
+void PainterDevice::setWindowOrg(Point org)
+{
+    m_state.windowOrg = org;
+    updateTransform();
+}
+
+void PainterDevice::setViewportExt(Size ext)
+{
+    if (ext.cx == 0 || ext.cy == 0 || (m_state.mapMode != kMmIsotropic && m_state.mapMode != kMmAnisotropic))
+        return;
+    m_state.viewportExt = ext;
+    updateTransform();
+}
+
+void PainterDevice::setViewportOrg(Point org)
+{
+    m_state.viewportOrg = org;
+    updateTransform();
+}
+
+void PainterDevice::updateTransform()
+{
+    const State& s = m_state;
+    qreal kx = 1.0, ky = 1.0;
+    // The fixed metric modes need the device's resolution.
+    const QPaintDevice* device = m_painter.device();
+    const qreal dpiX = device ? device->logicalDpiX() : 96.0;
+    const qreal dpiY = device ? device->logicalDpiY() : 96.0;
+    auto metric = [&](qreal hundredthsOfMm) {
+        kx = dpiX * hundredthsOfMm / 2540.0;
+        ky = -dpiY * hundredthsOfMm / 2540.0;
+    };
+    switch (s.mapMode) {
+    case kMmLoMetric:
+        metric(10.0);
+        break;
+    case kMmHiMetric:
+        metric(1.0);
+        break;
+    case kMmLoEnglish:
+        metric(25.4);
+        break;
+    case kMmHiEnglish:
+        metric(2.54);
+        break;
+    case kMmTwips:
+        metric(2540.0 / 1440.0);
+        break;
+    case kMmIsotropic:
+    case kMmAnisotropic:
+        kx = qreal(s.viewportExt.cx) / qreal(s.windowExt.cx);
+        ky = qreal(s.viewportExt.cy) / qreal(s.windowExt.cy);
+        if (s.mapMode == kMmIsotropic) {
+            qreal common = std::min(std::abs(kx), std::abs(ky));
+            kx = std::copysign(common, kx);
+            ky = std::copysign(common, ky);
+        }
+        break;
+    default:
+        break;
+    }
+    m_toDevice = QTransform(kx, 0, 0, ky, s.viewportOrg.x - s.windowOrg.x * kx,
+                            s.viewportOrg.y - s.windowOrg.y * ky);
+}
+
+int PainterDevice::saveDC()
+{
+    m_saved.push_back(m_state);
+    return int(m_saved.size());
+}
+
+bool PainterDevice::restoreDC(int saved)
+{
+    // Negative: relative to the current level; positive: a level that saveDC returned.
+    int64_t level = saved < 0 ? int64_t(m_saved.size()) + saved + 1 : saved;
+    if (level < 1 || level > int64_t(m_saved.size()))
+        return false;
+    State restored = m_saved[size_t(level - 1)];
+    m_saved.resize(size_t(level - 1));
+    // Objects deleted since the save cannot come back; the current ones stay then.
+    auto keep = [this](GdiObject o) { return (o & kStockFlag) || m_objects.count(o) > 0; };
+    if (!keep(restored.font))
+        restored.font = m_state.font;
+    if (!keep(restored.pen))
+        restored.pen = m_state.pen;
+    if (!keep(restored.brush))
+        restored.brush = m_state.brush;
+    m_state = restored;
+    updateTransform();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fonts
+
+LogFont PainterDevice::selectedFont() const
+{
+    if (!(m_state.font & kStockFlag)) {
+        auto it = m_objects.find(m_state.font);
+        if (it != m_objects.end())
+            return std::get<LogFont>(it->second);
+    }
+    // Stock fonts: the fixed ones as Courier New, the others as Arial; the default cell size.
+    LogFont f;
+    f.height = 0;
+    switch (StockObject(stockIndex(m_state.font))) {
+    case StockObject::OemFixedFont:
+        f.charSet = kOemCharset;
+        f.faceName = kDefaultFixedFace.toStdU16String();
+        break;
+    case StockObject::AnsiFixedFont:
+    case StockObject::SystemFixedFont:
+    case StockObject::DeviceDefaultFont:
+        f.charSet = kAnsiCharset;
+        f.faceName = kDefaultFixedFace.toStdU16String();
+        break;
+    default:
+        f.charSet = kAnsiCharset;
+        f.faceName = kDefaultVariableFace.toStdU16String();
+        break;
+    }
+    return f;
+}
+
+const PainterDevice::FaceMetrics& PainterDevice::faceMetrics(const QString& face, int weight, bool italic)
+{
+    const QString key = face + QLatin1Char('|') + QString::number(weight) + QLatin1String(italic ? "|i" : "|r");
+    auto it = m_faces.find(key);
+    if (it != m_faces.end())
+        return *it;
+    QFont font(face);
+    font.setPixelSize(int(kReferencePixelSize));
+    font.setWeight(QFont::Weight(weight));
+    font.setItalic(italic);
+    font.setStyleHint(QFont::TypeWriter);
+    FaceMetrics m;
+    m.raw = QRawFont::fromFont(font);
+    const qreal px = m.raw.isValid() ? m.raw.pixelSize() : 0.0;
+    const qreal cell = m.raw.isValid() ? m.raw.ascent() + m.raw.descent() : 0.0;
+    const qreal width = m.raw.isValid() ? m.raw.averageCharWidth() : 0.0;
+    m.cellPerPixel = px > 0 && cell > 0 ? cell / px : 1.0;
+    m.widthPerPixel = px > 0 && width > 0 ? width / px : 0.6;
+    return *m_faces.insert(key, m);
+}
+
+PainterDevice::SizedFont PainterDevice::sizedFont(const QString& face, const LogFont& font)
+{
+    const int weight = font.weight >= 600 ? QFont::Bold : QFont::Normal;
+    const bool italic = font.italic != 0;
+    const FaceMetrics& m = faceMetrics(face, weight, italic);
+
+    const qreal sx = std::abs(m_toDevice.m11());
+    const qreal sy = std::abs(m_toDevice.m22());
+    // Positive height: the cell (ascent + descent); negative: the character height (em size);
+    // zero: the default cell of six lines per inch.
+    qreal pixel;
+    if (font.height > 0) {
+        pixel = qreal(font.height) * sy / m.cellPerPixel;
+    } else if (font.height < 0) {
+        pixel = -qreal(font.height) * sy;
+    } else {
+        const QPaintDevice* device = m_painter.device();
+        pixel = (device ? device->logicalDpiY() : 96) / 6.0 / m.cellPerPixel;
+    }
+    if (!(pixel >= kMinPixelSize))
+        pixel = kMinPixelSize;
+    pixel = std::min(pixel, kMaxPixelSize);
+
+    SizedFont result;
+    const QString key = face + QLatin1Char('|') + QString::number(weight) + QLatin1String(italic ? "|i|" : "|r|")
+                      + QString::number(qRound64(pixel * 64));
+    auto it = m_sizedFonts.find(key);
+    if (it != m_sizedFonts.end()) {
+        result.raw = *it;
+    } else {
+        result.raw = m.raw;
+        result.raw.setPixelSize(pixel);
+        m_sizedFonts.insert(key, result.raw);
+    }
+    if (font.width != 0) {
+        const qreal wanted = std::abs(qreal(font.width)) * sx;
+        result.scaleX = std::clamp(wanted / (m.widthPerPixel * pixel), 0.01, 100.0);
+    }
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+bool PainterDevice::extTextOutA(Point ref, uint32_t options, const Rect* clip, std::string_view bytes,
+                                std::span<const int32_t> dx)
+{
+    const uint8_t charSet = selectedFont().charSet;
+    std::u16string chars(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const uint8_t b = uint8_t(bytes[i]);
+        chars[i] = charSet == kOemCharset ? dosToUnicode(m_codePage, b) : ansiToUnicode(b);
+    }
+    return drawText(ref, options, clip, chars, dx, !dx.empty());
+}
+
+bool PainterDevice::extTextOutW(Point ref, uint32_t options, const Rect* clip, std::u16string_view text,
+                                std::span<const int32_t> dx)
+{
+    return drawText(ref, options, clip, std::u16string(text), dx, !dx.empty());
+}
+
+bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
+                             std::span<const int32_t> dx, bool hasDx)
+{
+    if (hasDx && dx.size() < chars.size())
+        return false;
+    const LogFont lf = selectedFont();
+    const QString face = lf.faceName.empty() ? kDefaultFixedFace : QString::fromStdU16String(lf.faceName);
+    const SizedFont primary = sizedFont(face, lf);
+    if (!primary.raw.isValid())
+        return false;
+    SizedFont fallback; // loaded when a character needs it
+
+    // One cell per UTF-16 unit; a surrogate pair draws in the first of its two cells.
+    const size_t n = chars.size();
+    struct Cell {
+        quint32 glyph = 0;
+        bool fromFallback = false;
+        bool visible = false;
+    };
+    std::vector<Cell> cells(n);
+    for (size_t i = 0; i < n; ++i) {
+        char32_t c = chars[i];
+        int units = 1;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (chars[i + 1] - 0xDC00);
+            units = 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            continue; // a lone surrogate shows nothing
+        }
+        if (isInvisible(c) || c == u' ')
+            continue;
+        const QChar* qc = reinterpret_cast<const QChar*>(chars.data() + i);
+        quint32 glyph = 0;
+        int count = 1;
+        if (primary.raw.glyphIndexesForChars(qc, units, &glyph, &count) && count == 1 && glyph != 0) {
+            cells[i] = {glyph, false, true};
+        } else {
+            if (!fallback.raw.isValid()) {
+                LogFont fl = lf;
+                fallback = sizedFont(QString::fromLatin1(kFallbackFace), fl);
+            }
+            glyph = 0;
+            count = 1;
+            if (fallback.raw.isValid() && fallback.raw.glyphIndexesForChars(qc, units, &glyph, &count)
+                && count == 1 && glyph != 0)
+                cells[i] = {glyph, true, true};
+        }
+        if (units == 2)
+            ++i;
+    }
+
+    // Cell positions along the run in device units.
+    const qreal sx = std::abs(m_toDevice.m11());
+    std::vector<qreal> x(n + 1, 0.0);
+    quint32 spaceGlyph = 0;
+    {
+        const QChar space(u' ');
+        int count = 1;
+        primary.raw.glyphIndexesForChars(&space, 1, &spaceGlyph, &count);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        qreal advance;
+        if (hasDx) {
+            advance = qreal(dx[i]) * sx;
+        } else {
+            const SizedFont& f = cells[i].fromFallback ? fallback : primary;
+            QPointF a;
+            quint32 g = cells[i].visible ? cells[i].glyph : spaceGlyph;
+            f.raw.advancesForGlyphIndexes(&g, &a, 1);
+            advance = a.x() * f.scaleX;
+        }
+        x[i + 1] = x[i] + advance;
+    }
+    const qreal total = x[n];
+
+    const uint32_t align = m_state.textAlign;
+    qreal shiftX = 0.0;
+    if ((align & kTaCenter) == kTaCenter)
+        shiftX = -total / 2;
+    else if (align & kTaRight)
+        shiftX = -total;
+    const qreal ascent = primary.raw.ascent();
+    const qreal descent = primary.raw.descent();
+    qreal baseline = 0.0; // from the reference point down to the baseline
+    if ((align & kTaBaseline) == kTaBaseline)
+        baseline = 0.0;
+    else if (align & kTaBottom)
+        baseline = -descent;
+    else
+        baseline = ascent;
+
+    m_painter.save();
+    m_painter.setTransform(m_base);
+    const QPointF origin = m_toDevice.map(QPointF(ref.x, ref.y));
+    if (clip && (options & kEtoClipped))
+        m_painter.setClipRect(deviceRect(m_toDevice, *clip), Qt::IntersectClip);
+
+    // The run's space: x along the text, y down, the reference point at 0,0.
+    QTransform run;
+    run.translate(origin.x(), origin.y());
+    if (lf.escapement != 0)
+        run.rotate(-qreal(lf.escapement) / 10.0);
+
+    if ((options & kEtoOpaque) && m_state.bkMode != kTransparent) {
+        if (clip) {
+            m_painter.fillRect(deviceRect(m_toDevice, *clip), toQColor(m_state.bkColor));
+        } else {
+            m_painter.setTransform(run * m_base);
+            m_painter.fillRect(QRectF(shiftX, baseline - ascent, total, ascent + descent),
+                               toQColor(m_state.bkColor));
+        }
+    }
+
+    const QColor color = toQColor(m_state.textColor);
+    m_painter.setPen(color);
+    auto drawRun = [&](const SizedFont& font, bool fromFallback) {
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        for (size_t i = 0; i < n; ++i) {
+            if (!cells[i].visible || cells[i].fromFallback != fromFallback)
+                continue;
+            glyphs.append(cells[i].glyph);
+            positions.append(QPointF((x[i] + shiftX) / font.scaleX, baseline));
+        }
+        if (glyphs.isEmpty())
+            return;
+        QGlyphRun glyphRun;
+        glyphRun.setRawFont(font.raw);
+        glyphRun.setGlyphIndexes(glyphs);
+        glyphRun.setPositions(positions);
+        QTransform t = run;
+        t.scale(font.scaleX, 1.0);
+        m_painter.setTransform(t * m_base);
+        m_painter.drawGlyphRun(QPointF(0, 0), glyphRun);
+    };
+    drawRun(primary, false);
+    if (fallback.raw.isValid())
+        drawRun(fallback, true);
+
+    if ((lf.underline || lf.strikeOut) && n > 0) {
+        m_painter.setTransform(run * m_base);
+        const qreal thickness = std::max<qreal>(primary.raw.lineThickness(), 1.0);
+        if (lf.underline)
+            m_painter.fillRect(QRectF(shiftX, baseline + primary.raw.underlinePosition() - thickness / 2,
+                                      total, thickness), color);
+        if (lf.strikeOut)
+            m_painter.fillRect(QRectF(shiftX, baseline - primary.raw.xHeight() / 2 - thickness / 2,
+                                      total, thickness), color);
+    }
+    m_painter.restore();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lines and shapes
+
+void PainterDevice::applyPenAndBrush()
+{
+    LogPen pen;
+    if (m_state.pen & kStockFlag) {
+        switch (StockObject(stockIndex(m_state.pen))) {
+        case StockObject::WhitePen:
+            pen = {kPsSolid, 0, 0xFFFFFF};
+            break;
+        case StockObject::NullPen:
+            pen = {kPsNull, 0, 0};
+            break;
+        default:
+            pen = {kPsSolid, 0, 0};
+            break;
+        }
+    } else if (auto it = m_objects.find(m_state.pen); it != m_objects.end()) {
+        pen = std::get<LogPen>(it->second);
+    }
+    QPen qpen(toQColor(pen.color));
+    qpen.setWidthF(std::abs(qreal(pen.width))); // logical units; 0 is one device pixel
+    qpen.setCapStyle(Qt::FlatCap);
+    qpen.setJoinStyle(Qt::MiterJoin);
+    switch (pen.style & 0x0F) {
+    case 1:
+        qpen.setStyle(Qt::DashLine);
+        break;
+    case 2:
+        qpen.setStyle(Qt::DotLine);
+        break;
+    case 3:
+        qpen.setStyle(Qt::DashDotLine);
+        break;
+    case 4:
+        qpen.setStyle(Qt::DashDotDotLine);
+        break;
+    case kPsNull:
+        qpen.setStyle(Qt::NoPen);
+        break;
+    default:
+        qpen.setStyle(Qt::SolidLine);
+        break;
+    }
+    m_painter.setPen(qpen);
+
+    LogBrush brush;
+    if (m_state.brush & kStockFlag) {
+        static constexpr ColorRef greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+        int i = stockIndex(m_state.brush);
+        brush = i < 5 ? LogBrush{kBsSolid, greys[i], 0} : LogBrush{kBsNull, 0, 0};
+    } else if (auto it = m_objects.find(m_state.brush); it != m_objects.end()) {
+        brush = std::get<LogBrush>(it->second);
+    }
+    if (brush.style == kBsNull) {
+        m_painter.setBrush(Qt::NoBrush);
+    } else if (brush.style == 2) { // BS_HATCHED
+        static constexpr Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
+                                                     Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        m_painter.setBrush(QBrush(toQColor(brush.color), brush.hatch < 6 ? hatches[brush.hatch] : Qt::SolidPattern));
+    } else {
+        m_painter.setBrush(toQColor(brush.color));
+    }
+}
+
+void PainterDevice::moveTo(Point p) { m_state.position = p; }
+
+void PainterDevice::lineTo(Point p)
+{
+    m_painter.save();
+    m_painter.setTransform(m_toDevice * m_base);
+    applyPenAndBrush();
+    m_painter.drawLine(QPointF(m_state.position.x, m_state.position.y), QPointF(p.x, p.y));
+    m_painter.restore();
+    m_state.position = p;
+}
+
+void PainterDevice::rectangle(const Rect& r)
+{
+    m_painter.save();
+    m_painter.setTransform(m_toDevice * m_base);
+    applyPenAndBrush();
+    m_painter.drawRect(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)).normalized());
+    m_painter.restore();
+}
+
+void PainterDevice::polyline(std::span<const Point> points)
+{
+    if (points.size() < 2)
+        return;
+    QPolygonF poly;
+    poly.reserve(qsizetype(points.size()));
+    for (const Point& p : points)
+        poly.append(QPointF(p.x, p.y));
+    m_painter.save();
+    m_painter.setTransform(m_toDevice * m_base);
+    applyPenAndBrush();
+    m_painter.drawPolyline(poly);
+    m_painter.restore();
+}
+
+void PainterDevice::polygon(std::span<const Point> points)
+{
+    if (points.size() < 2)
+        return;
+    QPolygonF poly;
+    poly.reserve(qsizetype(points.size()));
+    for (const Point& p : points)
+        poly.append(QPointF(p.x, p.y));
+    m_painter.save();
+    m_painter.setTransform(m_toDevice * m_base);
+    applyPenAndBrush();
+    m_painter.drawPolygon(poly, Qt::OddEvenFill);
+    m_painter.restore();
+}
+
+} // namespace quillon

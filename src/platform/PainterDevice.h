@@ -1,0 +1,123 @@
+#pragma once
+// A drawing context over a QPainter: the screen, PNG, PDF and paper side of page pictures.
+
+#include "gdi/CodePage.h"
+#include "gdi/DrawingContext.h"
+
+#include <QHash>
+#include <QRawFont>
+#include <QString>
+#include <QTransform>
+
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+class QPainter;
+
+namespace quillon {
+
+class PainterDevice final : public DrawingContext {
+public:
+    // painter is borrowed: it must be active and outlive this device, and nobody else may draw with
+    // it while the device is in use. The painter's transform at construction is the device space
+    // (MM_TEXT maps one logical unit to one unit of it). Every drawing call leaves the painter's own
+    // state (pen, brush, transform, clip) as it found it.
+    // codePage decodes text in fonts with the OEM character set.
+    PainterDevice(QPainter& painter, DosCodePage codePage);
+    ~PainterDevice() override;
+
+    PainterDevice(const PainterDevice&) = delete;
+    PainterDevice& operator=(const PainterDevice&) = delete;
+
+    GdiObject createFont(const LogFont& font) override;
+    GdiObject createPen(const LogPen& pen) override;
+    GdiObject createBrush(const LogBrush& brush) override;
+    GdiObject selectObject(GdiObject object) override;
+    // Refuses stock objects, unknown handles and objects that are selected.
+    bool deleteObject(GdiObject object) override;
+
+    uint32_t setTextAlign(uint32_t align) override;
+    ColorRef setTextColor(ColorRef color) override;
+    ColorRef setBkColor(ColorRef color) override;
+    int setBkMode(int mode) override;
+
+    int setMapMode(int mode) override;
+    void setWindowExt(Size ext) override;
+    void setWindowOrg(Point org) override;
+    void setViewportExt(Size ext) override;
+    void setViewportOrg(Point org) override;
+    Point windowOrg() const override { return m_state.windowOrg; }
+    int saveDC() override;
+    bool restoreDC(int saved) override;
+
+    bool extTextOutA(Point ref, uint32_t options, const Rect* clip, std::string_view bytes,
+                     std::span<const int32_t> dx) override;
+    bool extTextOutW(Point ref, uint32_t options, const Rect* clip, std::u16string_view text,
+                     std::span<const int32_t> dx) override;
+
+    void moveTo(Point p) override;
+    void lineTo(Point p) override;
+    void rectangle(const Rect& r) override;
+    void polyline(std::span<const Point> points) override;
+    void polygon(std::span<const Point> points) override;
+
+    // Logical to device space (the painter's space at construction), for tests and callers that
+    // mix their own drawing with this device's.
+    QTransform logicalToDevice() const { return m_toDevice; }
+
+    // The face drawn for characters the selected face lacks.
+    static constexpr const char* kFallbackFace = "DejaVu Sans Mono";
+
+private:
+    using Object = std::variant<LogFont, LogPen, LogBrush>;
+
+    struct State {
+        GdiObject font = stockObject(StockObject::SystemFont);
+        GdiObject pen = stockObject(StockObject::BlackPen);
+        GdiObject brush = stockObject(StockObject::WhiteBrush);
+        uint32_t textAlign = 0;
+        ColorRef textColor = 0;
+        ColorRef bkColor = 0xFFFFFF;
+        int bkMode = kOpaque;
+        int mapMode = kMmText;
+        Point windowOrg;
+        Size windowExt{1, 1};
+        Point viewportOrg;
+        Size viewportExt{1, 1};
+        Point position;
+    };
+
+    // A face at a given pixel size, with the scale that brings its average width to the cell.
+    struct SizedFont {
+        QRawFont raw;
+        qreal scaleX = 1.0;
+    };
+    struct FaceMetrics {
+        QRawFont raw;         // at the reference size
+        qreal cellPerPixel;   // (ascent + descent) / pixel size
+        qreal widthPerPixel;  // average character width / pixel size
+    };
+
+    void updateTransform();
+    LogFont selectedFont() const;
+    const FaceMetrics& faceMetrics(const QString& face, int weight, bool italic);
+    SizedFont sizedFont(const QString& face, const LogFont& font);
+    bool drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
+                  std::span<const int32_t> dx, bool hasDx);
+    void applyPenAndBrush();
+
+    QPainter& m_painter;
+    DosCodePage m_codePage;
+    QTransform m_base;      // the painter's transform at construction
+    QTransform m_toDevice;  // logical to device space
+    std::unordered_map<GdiObject, Object> m_objects;
+    GdiObject m_nextHandle = 1;
+    State m_state;
+    std::vector<State> m_saved;
+
+    QHash<QString, FaceMetrics> m_faces;   // by face, weight and italic
+    QHash<QString, QRawFont> m_sizedFonts; // by face, weight, italic and pixel size
+};
+
+} // namespace quillon

@@ -1,0 +1,146 @@
+// quillon-render as a user runs it: real files in, a page store or PNG pages out.
+
+#include "core/EmfValidation.h"
+#include "core/TestFiles.h"
+#include "gdi/ByteIO.h"
+
+#include <QImage>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string err;
+};
+
+Result render(const QStringList& args, const std::string& cwd = {})
+{
+    QProcess p;
+    if (!cwd.empty())
+        p.setWorkingDirectory(QString::fromStdString(cwd));
+    p.start(QString(QUILLON_RENDER), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardError().toStdString()};
+}
+
+int32_t i32At(const std::vector<uint8_t>& b, size_t at)
+{
+    ByteReader in(std::span<const uint8_t>(b).subspan(at, 4));
+    return in.i32();
+}
+
+// Checks a page store byte for byte against its layout; returns the page count.
+int checkStore(const std::vector<uint8_t>& bytes)
+{
+    EXPECT_GE(bytes.size(), 19u);
+    if (bytes.size() < 19)
+        return -1;
+    EXPECT_EQ(std::string(bytes.end() - 15, bytes.end()), "TVxReport-Ver-1");
+    const int count = i32At(bytes, bytes.size() - 19);
+    const size_t index = bytes.size() - 19 - size_t(count) * 38;
+    size_t offset = 0;
+    for (int i = 0; i < count; ++i) {
+        size_t r = index + size_t(i) * 38;
+        EXPECT_EQ(i32At(bytes, r), i + 1);
+        const int32_t size = i32At(bytes, r + 30);
+        EXPECT_EQ(size_t(i32At(bytes, r + 34)), offset);
+        std::vector<uint8_t> picture(bytes.begin() + long(offset), bytes.begin() + long(offset) + size);
+        EmfCheck check = checkEmf(picture);
+        EXPECT_TRUE(check.ok) << "page " << i + 1 << ": " << check.error;
+        offset += size_t(size);
+    }
+    EXPECT_EQ(offset, index) << "the pictures are followed directly by the index";
+    return count;
+}
+
+} // namespace
+
+TEST(RenderCli, SamplesBecomeValidPageStores)
+{
+    TempDir dir;
+    const std::pair<const char*, int> samples[] = {
+        {"escapy_escp2_1.prn", 1},
+        {"dotprint_test3.KEYBCS2.prn", 2}, // ends in FF CR: the CR starts a second, empty page
+        {"escapy_test2.KEYBCS2.prn", 0},
+        {"escapy_test_Graphics_invoice.CP850.prn", 0},
+    };
+    for (auto [name, pages] : samples) {
+        std::string sample = std::string(QUILLON_SAMPLES) + "/" + name;
+        if (!std::filesystem::exists(sample))
+            GTEST_SKIP() << "samples not found at " << QUILLON_SAMPLES;
+        std::string out = dir.file(std::string(name) + ".vxr");
+        Result r = render({QString::fromStdString(sample), "-o", QString::fromStdString(out)});
+        ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
+        int count = checkStore(readFile(out));
+        EXPECT_GE(count, 1) << name;
+        if (pages)
+            EXPECT_EQ(count, pages) << name;
+    }
+}
+
+TEST(RenderCli, OutputIsTakenRelativeToTheCurrentFolder)
+{
+    TempDir dir;
+    writeFile(dir.file("job.prn"), {'H', 'i', '\r', '\n', 0x0C, 'B', 'y', 'e'});
+    Result r = render({"job.prn", "-o", "out.vxr"}, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(checkStore(readFile(dir.file("out.vxr"))), 2);
+}
+
+TEST(RenderCli, PngPagesAreNumberedAndSizedAsTheSheet)
+{
+    TempDir dir;
+    // Landscape marker, then two pages.
+    std::string stream = "\x1bX0Landscape page\x0cSecond";
+    writeFile(dir.file("land.prn"), std::vector<uint8_t>(stream.begin(), stream.end()));
+    Result r = render({QString::fromStdString(dir.file("land.prn")), "-o",
+                       QString::fromStdString(dir.file("page.png")), "--dpi", "100"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    QImage first(QString::fromStdString(dir.file("page-0001.png")));
+    QImage second(QString::fromStdString(dir.file("page-0002.png")));
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(second.isNull());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("page-0003.png")));
+    EXPECT_EQ(first.width(), 1169); // 297 mm at 100 dpi
+    EXPECT_EQ(first.height(), 827);
+    // Some ink near the top left, where the first line is.
+    bool ink = false;
+    for (int y = 0; y < 60 && !ink; ++y)
+        for (int x = 0; x < 400 && !ink; ++x)
+            ink = qGray(first.pixel(x, y)) < 128;
+    EXPECT_TRUE(ink);
+}
+
+TEST(RenderCli, BadArgumentsAndFailedRuns)
+{
+    TempDir dir;
+    writeFile(dir.file("a.prn"), {'x'});
+    const std::string in = dir.file("a.prn");
+    for (QStringList args : {QStringList{}, QStringList{QString::fromStdString(in)},
+                             QStringList{QString::fromStdString(in), "-o", "x.pdf"},
+                             QStringList{QString::fromStdString(in), "-o", "x.vxr", "--font-size", "13"},
+                             QStringList{QString::fromStdString(in), "-o", "x.vxr", "--orientation", "X"},
+                             QStringList{QString::fromStdString(in), "-o", "x.vxr", "--code-page", "1250"},
+                             QStringList{QString::fromStdString(in), "-o", "x.vxr", "--bogus"}}) {
+        Result r = render(args, dir.path());
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    }
+
+    Result missing = render({QString::fromStdString(dir.file("none.prn")), "-o", "x.vxr"}, dir.path());
+    EXPECT_EQ(missing.exitCode, 1);
+
+    Result noFolder = render({QString::fromStdString(in), "-o", "no/such/folder/x.vxr"}, dir.path());
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_NE(noFolder.err.find("EVxReport_CreateFileFailed: Nie można utworzyć pliku"), std::string::npos)
+        << noFolder.err;
+}
