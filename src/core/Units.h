@@ -13,7 +13,7 @@ constexpr int32_t kUnitsPerInch = 2540;
 // Round half to even (the FPU's default rounding mode) of an extended-precision value.
 inline int32_t roundUnits(long double v)
 {
-    return int32_t(std::nearbyintl(v));
+    return int32_t(std::lrintl(v));
 }
 
 // Points (1/72 inch) to report units: round(points × 2540 / 72).

@@ -428,3 +428,31 @@ TEST(VxReportPrinting, StoredPagesKeepTheirOwnMarginsAndOrientation)
     // Page 6's values are left behind for the caller to restore.
     EXPECT_EQ(f.report.MargLeft, 6000);
 }
+
+TEST(VxReport, AShorterRunReplacesALongerStoreCompletely)
+{
+    Fixture f;
+    f.pages(5);
+    ASSERT_TRUE(f.report.Run());
+    const size_t longSize = readFile(f.storePath()).size();
+    f.pages(1);
+    ASSERT_TRUE(f.report.Run());
+    auto bytes = readFile(f.storePath());
+    EXPECT_LT(bytes.size(), longSize);
+    EXPECT_EQ(size_t(i32At(bytes, 0 + 48)) + 38 + 19, bytes.size());
+    ASSERT_TRUE(f.report.OpenPageStore());
+    EXPECT_EQ(f.report.PageCount, 1);
+}
+
+TEST(VxReport, AStoreBeingRewrittenNoLongerLooksComplete)
+{
+    Fixture f;
+    f.pages(2);
+    ASSERT_TRUE(f.report.Run());
+    std::string reason;
+    auto writer = f.files.createExclusive(f.storePath(), reason);
+    ASSERT_TRUE(writer);
+    // Were the program to die now, the old index must not be taken for a finished store.
+    auto bytes = readFile(f.storePath());
+    EXPECT_NE(std::string(bytes.end() - 15, bytes.end()), "TVxReport-Ver-1");
+}

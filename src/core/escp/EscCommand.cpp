@@ -26,6 +26,13 @@ std::bitset<256> makeControlBytes()
     return set;
 }
 
+// For each control byte, the rows that start with it, in table order: the first match among
+// them is the first match in the whole table.
+struct RowsByFirstByte {
+    std::array<std::array<uint8_t, kEscTableRows>, 256> rows{};
+    std::array<uint8_t, 256> count{};
+};
+
 // The longest sequence plus its parameter fits in this many bytes.
 constexpr size_t kLookAhead = 6;
 
@@ -77,6 +84,23 @@ const std::array<TEscCommand, kEscTableRows> EscTable = {{
     row({DC2}, 19),
 }};
 
+namespace {
+
+const RowsByFirstByte& rowsByFirstByte()
+{
+    static const RowsByFirstByte table = [] {
+        RowsByFirstByte t;
+        for (size_t i = 0; i < EscTable.size(); ++i) {
+            uint8_t first = EscTable[i].bytes[0];
+            t.rows[first][t.count[first]++] = uint8_t(i);
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
 void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
                       TEscCommand& command, std::string_view& rest)
 {
@@ -101,7 +125,10 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
         return;
     }
 
-    for (const TEscCommand& r : EscTable) {
+    const RowsByFirstByte& index = rowsByFirstByte();
+    const uint8_t first = uint8_t(tail[0]);
+    for (uint8_t k = 0; k < index.count[first]; ++k) {
+        const TEscCommand& r = EscTable[index.rows[first][k]];
         if (tail.size() < r.length || std::memcmp(tail.data(), r.bytes.data(), r.length) != 0)
             continue;
         command.code = r.code;

@@ -107,7 +107,9 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
         w *= 2;
 
     DrawingContext& dc = canvas.handle();
-    LogFont lf;
+    LogFont& lf = m_font;
+    if (lf.faceName != faceName())
+        lf.faceName = faceName();
     lf.height = h;
     lf.width = w;
     lf.weight = weight;

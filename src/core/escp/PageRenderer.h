@@ -3,6 +3,7 @@
 // drawing the text runs with a fixed-pitch OEM font stretched to the emulated pitch.
 
 #include "escp/PrinterState.h"
+#include "gdi/DrawingContext.h"
 #include "report/ReportErrors.h"
 
 #include <cstdint>
@@ -50,6 +51,7 @@ private:
     const TSettings& m_settings;
     std::string m_faceSource;
     std::u16string m_face;
+    LogFont m_font; // the font of the last run; only its face name is kept between runs
     std::unique_ptr<char[]> m_chunk;
 };
 

@@ -37,7 +37,10 @@ EmfRecorder::EmfRecorder(Size frame)
 
 void EmfRecorder::restart(Size frame)
 {
-    m_bytes.clear();
+    // Records are written into a buffer kept at its full capacity; m_size is how much is used.
+    // So appending a record is a bounds check, not a call into the vector.
+    m_bytes.resize(std::max<size_t>(m_bytes.capacity(), 64 * 1024));
+    m_size = 0;
     m_frame = frame;
     m_records = 0;
     m_finished = false;
@@ -50,7 +53,8 @@ void EmfRecorder::restart(Size frame)
     m_bounds = {0, 0, -1, -1};
     m_hasBounds = false;
     // The header is written at the end, when its totals are known; keep its place.
-    m_bytes.resize(kHeaderSize);
+    std::memset(m_bytes.data(), 0, kHeaderSize);
+    m_size = kHeaderSize;
     m_records = 1;
 }
 
@@ -66,7 +70,8 @@ const std::vector<uint8_t>& EmfRecorder::finish()
     Header h;
     h.bounds = m_bounds;
     h.frame = {0, 0, m_frame.cx, m_frame.cy};
-    h.nBytes = uint32_t(m_bytes.size());
+    m_bytes.resize(m_size);
+    h.nBytes = uint32_t(m_size);
     h.nRecords = m_records;
     h.nHandles = uint16_t(std::min<size_t>(m_handleHigh, 0xFFFF));
     h.device = m_frame;
@@ -83,9 +88,12 @@ const std::vector<uint8_t>& EmfRecorder::finish()
 
 uint8_t* EmfRecorder::beginRecord(uint32_t type, uint32_t size)
 {
-    size_t at = m_bytes.size();
-    m_bytes.resize(at + size);
+    size_t at = m_size;
+    if (at + size > m_bytes.size())
+        m_bytes.resize(std::max(2 * m_bytes.size(), at + size));
+    m_size = at + size;
     uint8_t* p = m_bytes.data() + at;
+    std::memset(p, 0, size);
     put32(p, type);
     put32(p + 4, size);
     ++m_records;

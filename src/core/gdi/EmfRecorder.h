@@ -69,6 +69,7 @@ private:
     void polyRecord(uint32_t type, std::span<const Point> points);
 
     std::vector<uint8_t> m_bytes;
+    size_t m_size = 0;
     Size m_frame;
     uint32_t m_records = 0;
     bool m_finished = false;

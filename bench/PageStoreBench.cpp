@@ -1,0 +1,720 @@
+// How fast the print engine turns a spool stream into a page store.
+//
+// A spool stream of N pages (66 lines of 80 columns each, mixed pitches and attributes, CP852 text
+// and box drawing) is generated in memory and run through one job exactly as the command-line
+// renderer wires it, with the spool read from memory so that the file system only sees the page
+// store. The run happens in a forked child, so that the child's peak RSS is the job's own. Then the
+// same number of bytes is written with plain write() calls for comparison. The store is read back
+// to check that every page holds what was generated: no line cut, one stream page per stored page.
+//
+// It measures and reports; it never judges the times.
+
+#include "escp/ByteSource.h"
+#include "escp/PageRenderer.h"
+#include "escp/PrinterState.h"
+#include "gdi/ByteIO.h"
+#include "gdi/EmfFormat.h"
+#include "intake/JobSetup.h"
+#include "posix/PosixFileAccess.h"
+#include "report/MainReportDesign.h"
+#include "report/PageStore.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportProgress.h"
+#include "report/VxReport.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quillon;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLinesPerPage = 66;
+constexpr int kColumns = 80;
+constexpr int kDefaultPages = 10000;
+constexpr int kSmallPages = 100;
+constexpr size_t kPlainWriteChunk = 64 * 1024;
+constexpr const char* kStoreName = "preview.vxr";
+constexpr const char* kPlainName = "plain.bin";
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The spool stream
+
+// What one page must show once rendered: its printable bytes in drawing order.
+struct PageExpectation {
+    uint32_t chars = 0;
+    uint64_t hash = 14695981039346656037ull; // FNV-1a 64 of the printable bytes
+};
+
+void hashByte(PageExpectation& page, uint8_t b)
+{
+    page.hash = (page.hash ^ b) * 1099511628211ull;
+    ++page.chars;
+}
+
+struct SpoolStream {
+    std::string bytes;
+    std::vector<PageExpectation> pages;
+};
+
+class SpoolGenerator {
+public:
+    SpoolStream generate(int pageCount)
+    {
+        SpoolStream s;
+        m_out = &s.bytes;
+        s.bytes.reserve(size_t(pageCount) * 6400 + 16);
+        s.pages.resize(size_t(pageCount));
+        // Reset, then 8 lines per inch: 66 lines take 66 × 3.18 mm, well inside an A4 page.
+        control("\x1b@\x1b"
+                "0");
+        long line = 0;
+        for (int p = 0; p < pageCount; ++p) {
+            m_page = &s.pages[size_t(p)];
+            for (int i = 0; i < kLinesPerPage; ++i, ++line)
+                writeLine(line);
+            control("\f");
+        }
+        return s;
+    }
+
+private:
+    void control(std::string_view bytes) { m_out->append(bytes); }
+
+    void box(uint8_t b, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            m_out->push_back(char(b));
+            hashByte(*m_page, b);
+        }
+    }
+
+    // count printable characters of Polish text in CP852.
+    void text(int count)
+    {
+        static const std::string_view pool =
+            "Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4 | Faktura VAT nr 2024/117 | "
+            "\x97RODEK TRWA\x9DY \x9D\xA2" "d\xAB | Warto\x98\x86 netto 1 234,56 z\x88 | "
+            "Sp\xA2\x88ka z o.o. ul. Pi\xA2rkowa 7 | Ilo\x98\x86: 12 szt. | "
+            "\xBD" "EGLARSTWO \x8FMA\xA4 | Razem do zap\x88"
+            "aty: 9 876,00 z\x88 | ";
+        for (int i = 0; i < count; ++i) {
+            uint8_t b = uint8_t(pool[m_textPos]);
+            m_textPos = (m_textPos + 1) % pool.size();
+            m_out->push_back(char(b));
+            hashByte(*m_page, b);
+        }
+    }
+
+    // One line of exactly kColumns columns (a double-width character takes two) at one of the
+    // four pitches, ended by CR LF. At 10 cpi the 80 columns take 203.2 mm of the 207 mm between
+    // the report's left margin and the paper's right edge, so nothing is cut.
+    void writeLine(long line)
+    {
+        static const std::string_view pitches[4] = {"\x12", "\x1bM", "\x0f", "\x1bM\x0f"};
+        control(pitches[line % 4]);
+        switch (line % 6) {
+        case 0: // plain
+            text(80);
+            break;
+        case 1: // a bold field
+            control("\x1b"
+                    "E");
+            text(20);
+            control("\x1b"
+                    "F");
+            text(60);
+            break;
+        case 2: // a double-width title: 10 characters, 20 columns
+            control("\x1bW1");
+            text(10);
+            control("\x1bW0");
+            text(60);
+            break;
+        case 3: // superscript and subscript
+            text(30);
+            control("\x1bS0");
+            text(4);
+            control("\x1bT");
+            text(10);
+            control("\x1bS1");
+            text(4);
+            control("\x1bT");
+            text(32);
+            break;
+        case 4: // everything in one table row
+            box(0xB3, 1);
+            text(17);
+            control("\x1b"
+                    "E");
+            text(12);
+            control("\x1b"
+                    "F");
+            text(6);
+            control("\x1bW1");
+            text(5);
+            control("\x1bW0");
+            text(4);
+            control(line % 12 < 6 ? "\x1bS0" : "\x1bS1");
+            text(6);
+            control("\x1bT");
+            text(10);
+            box(0xC4, 13);
+            box(0xB3, 1);
+            break;
+        default: // a table rule
+            box(0xB3, 1);
+            box(0xC4, kColumns - 2);
+            box(0xB3, 1);
+            break;
+        }
+        control("\r\n");
+    }
+
+    std::string* m_out = nullptr;
+    PageExpectation* m_page = nullptr;
+    size_t m_textPos = 0;
+};
+
+// The spool stream of the job, read from memory.
+class MemoryByteSource final : public ByteSource {
+public:
+    explicit MemoryByteSource(std::string_view data) : m_data(data) {}
+
+    size_t read(char* buffer, size_t size) override
+    {
+        size_t n = std::min(size, m_data.size() - m_pos);
+        std::memcpy(buffer, m_data.data() + m_pos, n);
+        m_pos += n;
+        return n;
+    }
+
+private:
+    std::string_view m_data;
+    size_t m_pos = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The job, in a forked child
+
+struct EngineResult {
+    int ok = 0;
+    int32_t pages = 0;
+    double seconds = 0;
+    int64_t storeBytes = 0;
+    int64_t startRssKiB = 0; // the child's resident set when it began
+    int64_t peakRssKiB = 0;  // filled in by the parent from wait4()
+    double userSeconds = 0;  // the child's CPU time, from wait4() too
+    double systemSeconds = 0;
+    char error[512] = {};
+};
+
+int64_t residentKiB()
+{
+    long size = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f)
+        return 0;
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
+        resident = 0;
+    std::fclose(f);
+    return int64_t(resident) * sysconf(_SC_PAGESIZE) / 1024;
+}
+
+// One job into the page store at storePath, wired as the command-line renderer wires it.
+EngineResult runJob(std::string_view spool, const std::string& storePath)
+{
+    EngineResult r;
+    r.startRssKiB = residentKiB();
+
+    TSettings settings;
+    settings.Preview = true;
+    std::string_view header = spool.substr(0, 16);
+
+    const auto start = Clock::now();
+    SheetOnlyPrinter printer(21000, 29700);
+    TPrinterState state;
+    PageRenderer renderer(state, settings);
+    MemoryByteSource source(spool);
+    renderer.JobFile = &source;
+
+    PosixFileAccess files(fs::path(storePath).parent_path().string());
+    SilentProgress silent;
+    TVxReport report(printer, files, silent);
+    applyMainReportDesign(report);
+    report.OnPaintPage = [&renderer](TVxReport& sender, TVxCanvas& canvas, bool& stop) {
+        renderer.RAPPaintPage(sender, canvas, stop);
+    };
+    prepareJob(state, settings, printer, header, "bench.prn", report, renderer);
+    report.ReportFile = storePath;
+
+    const bool ok = report.Run();
+    r.seconds = secondsSince(start);
+    if (!ok) {
+        std::snprintf(r.error, sizeof r.error, "%s: %s", report.ErrorClassName().c_str(),
+                      report.ErrorMessage().c_str());
+        return r;
+    }
+    r.pages = report.PageNo();
+    struct stat st;
+    if (::stat(storePath.c_str(), &st) != 0) {
+        std::snprintf(r.error, sizeof r.error, "no page store at %s", storePath.c_str());
+        return r;
+    }
+    r.storeBytes = int64_t(st.st_size);
+    r.ok = 1;
+    return r;
+}
+
+bool writeAll(int fd, const void* data, size_t size)
+{
+    auto p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool readAll(int fd, void* data, size_t size)
+{
+    auto p = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// Runs the job in a child process; its peak RSS comes from wait4(), so nothing the parent does
+// before or after (generating the stream, checking the store, the plain write) is counted.
+EngineResult runJobInChild(std::string_view spool, const std::string& storePath)
+{
+    EngineResult failed;
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        std::snprintf(failed.error, sizeof failed.error, "pipe: %s", std::strerror(errno));
+        return failed;
+    }
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        std::snprintf(failed.error, sizeof failed.error, "fork: %s", std::strerror(errno));
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return failed;
+    }
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        EngineResult r;
+        try {
+            r = runJob(spool, storePath);
+        } catch (const std::exception& e) {
+            std::snprintf(r.error, sizeof r.error, "%s", e.what());
+        }
+        bool sent = writeAll(pipeFds[1], &r, sizeof r);
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    EngineResult r;
+    bool received = readAll(pipeFds[0], &r, sizeof r);
+    ::close(pipeFds[0]);
+    int status = 0;
+    struct rusage usage {};
+    pid_t waited;
+    do {
+        waited = ::wait4(pid, &status, 0, &usage);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !received) {
+        std::snprintf(failed.error, sizeof failed.error, "the job's child process did not finish "
+                                                         "(status %d)", status);
+        return failed;
+    }
+    r.peakRssKiB = usage.ru_maxrss; // KiB on Linux
+    r.userSeconds = double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6;
+    r.systemSeconds = double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6;
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking the store
+
+// Reads the store back through the program's own reader and compares every page with what the
+// stream put on it: as many stored pages as stream pages, and on each page the same printable
+// bytes in the same order (a cut line loses characters, a page break in the wrong place moves
+// them to another page). Returns the reason of the first difference, or nothing.
+std::optional<std::string> checkStore(const std::string& storePath,
+                                      const std::vector<PageExpectation>& expected,
+                                      uint64_t& charsDrawn)
+{
+    charsDrawn = 0;
+    PosixFileAccess files(fs::path(storePath).parent_path().string());
+    std::unique_ptr<InputFile> file;
+    std::vector<TVxPageRecord> index;
+    StoreOpenResult opened = openPageStore(files, storePath, storePath, file, index);
+    if (opened.status != StoreStatus::Ok)
+        return "the page store cannot be opened: " + opened.message;
+    if (index.size() != expected.size())
+        return "the store holds " + std::to_string(index.size()) + " pages, the stream has "
+             + std::to_string(expected.size());
+
+    std::vector<uint8_t> picture;
+    for (size_t p = 0; p < index.size(); ++p) {
+        const std::string where = "page " + std::to_string(p + 1) + ": ";
+        std::string error;
+        if (!readStoredPicture(*file, index[p], picture, error))
+            return where + error;
+        PageExpectation got;
+        ByteReader in(picture);
+        while (in.remaining() > 0) {
+            const size_t at = in.position();
+            const uint32_t type = in.u32();
+            const uint32_t size = in.u32();
+            if (!in.ok() || size < 8 || size % 4 != 0 || size > picture.size() - at)
+                return where + "a record at byte " + std::to_string(at) + " does not fit";
+            if (type == emf::EMR_EXTTEXTOUTA) {
+                ByteReader rec(std::span<const uint8_t>(picture).subspan(at, size));
+                rec.seek(44);
+                const uint32_t count = rec.u32();
+                const uint32_t offString = rec.u32();
+                rec.seek(offString);
+                std::span<const uint8_t> chars = rec.bytes(count);
+                if (!rec.ok())
+                    return where + "a text record's string lies outside it";
+                for (uint8_t b : chars)
+                    hashByte(got, b);
+            }
+            in.seek(at + size);
+            if (type == emf::EMR_EOF)
+                break;
+        }
+        charsDrawn += got.chars;
+        if (got.chars != expected[p].chars)
+            return where + std::to_string(got.chars) + " characters drawn, "
+                 + std::to_string(expected[p].chars) + " generated";
+        if (got.hash != expected[p].hash)
+            return where + "the characters drawn differ from the ones generated";
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The plain write
+
+std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
+{
+    std::vector<char> chunk(kPlainWriteChunk);
+    for (size_t i = 0; i < chunk.size(); ++i)
+        chunk[i] = char(i * 131 + 7);
+    const auto start = Clock::now();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return std::nullopt;
+    int64_t left = bytes;
+    bool ok = true;
+    while (ok && left > 0) {
+        size_t n = size_t(std::min<int64_t>(left, int64_t(chunk.size())));
+        ok = writeAll(fd, chunk.data(), n);
+        left -= int64_t(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    const double seconds = secondsSince(start);
+    if (!ok)
+        return std::nullopt;
+    return seconds;
+}
+// ---------------------------------------------------------------------------------------------
+// The program
+
+struct Options {
+    int pages = kDefaultPages;
+    int repeat = 1;
+    std::string out;
+    bool memory = false;
+};
+
+void usage(FILE* to)
+{
+    std::fprintf(to,
+                 "usage: quillon-bench-pagestore [--pages N] [--repeat K] [--out DIR] [--memory]\n"
+                 "  --pages N   pages of the generated spool stream (default %d)\n"
+                 "  --repeat K  measure K times and report the medians (default 1)\n"
+                 "  --out DIR   folder for the page store and the plain-write file (default: a new\n"
+                 "              folder under /tmp); the files are removed afterwards\n"
+                 "  --memory    peak RSS growth of one job for %d pages and for N pages\n",
+                 kDefaultPages, kSmallPages);
+}
+
+std::optional<int> number(const char* text, int low, int high)
+{
+    char* end = nullptr;
+    errno = 0;
+    long n = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || n < low || n > high)
+        return std::nullopt;
+    return int(n);
+}
+
+std::optional<Options> parseOptions(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--pages" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 1000000);
+            if (!n) {
+                std::fprintf(stderr, "quillon-bench-pagestore: --pages wants 1 to 1000000\n");
+                return std::nullopt;
+            }
+            o.pages = *n;
+        } else if (a == "--repeat" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 100);
+            if (!n) {
+                std::fprintf(stderr, "quillon-bench-pagestore: --repeat wants 1 to 100\n");
+                return std::nullopt;
+            }
+            o.repeat = *n;
+        } else if (a == "--out" && i + 1 < argc) {
+            o.out = argv[++i];
+        } else if (a == "--memory") {
+            o.memory = true;
+        } else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            std::exit(0);
+        } else {
+            usage(stderr);
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+// The folder of the run: --out, or a new one under /tmp that goes away with the run.
+class WorkFolder {
+public:
+    explicit WorkFolder(const std::string& out)
+    {
+        if (!out.empty()) {
+            std::error_code ec;
+            fs::create_directories(out, ec);
+            if (fs::is_directory(out, ec))
+                m_path = fs::absolute(out, ec).lexically_normal().string();
+            return;
+        }
+        std::string tmpl = "/tmp/quillon-bench-XXXXXX";
+        if (::mkdtemp(tmpl.data())) {
+            m_path = tmpl;
+            m_owned = true;
+        }
+    }
+    ~WorkFolder()
+    {
+        std::error_code ec;
+        if (m_owned)
+            fs::remove_all(m_path, ec);
+    }
+    const std::string& path() const { return m_path; }
+    std::string file(const char* name) const { return m_path + "/" + name; }
+
+    void remove(const char* name) const
+    {
+        std::error_code ec;
+        fs::remove(file(name), ec);
+    }
+
+    // Writes back whatever is still dirty on the folder's file system, so that a timed phase
+    // does not share the disk with the write-back of the one before it.
+    void settle() const
+    {
+        int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::syncfs(fd);
+            ::close(fd);
+        }
+    }
+
+private:
+    std::string m_path;
+    bool m_owned = false;
+};
+
+double mb(double bytes) { return bytes / 1e6; }
+double mib(double kib) { return kib / 1024.0; }
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "quillon-bench-pagestore: %s\n", message.c_str());
+    return 1;
+}
+
+// One job over the stream, checked against it. Leaves the store in place.
+std::optional<EngineResult> measuredJob(const SpoolStream& spool, const WorkFolder& folder,
+                                        std::string& error)
+{
+    folder.settle();
+    EngineResult r = runJobInChild(spool.bytes, folder.file(kStoreName));
+    if (!r.ok) {
+        error = std::string("the job failed: ") + r.error;
+        return std::nullopt;
+    }
+    if (size_t(r.pages) != spool.pages.size()) {
+        error = "the job made " + std::to_string(r.pages) + " pages of a "
+              + std::to_string(spool.pages.size()) + "-page stream";
+        return std::nullopt;
+    }
+    uint64_t chars = 0;
+    if (auto wrong = checkStore(folder.file(kStoreName), spool.pages, chars)) {
+        error = "the page store differs from the stream: " + *wrong;
+        return std::nullopt;
+    }
+    return r;
+}
+
+int runMemory(const Options& o, const WorkFolder& folder)
+{
+    const int sizes[2] = {std::min(kSmallPages, o.pages), o.pages};
+    int64_t growth[2] = {};
+    std::printf("Peak RSS growth of one job (spool in memory -> page store), measured in a forked\n"
+                "child: ru_maxrss from wait4() minus the child's resident set when it began\n");
+    for (int i = 0; i < 2; ++i) {
+        std::string error;
+        std::optional<EngineResult> r;
+        {
+            SpoolStream spool = SpoolGenerator().generate(sizes[i]);
+            r = measuredJob(spool, folder, error);
+        }
+        folder.remove(kStoreName);
+        if (!r)
+            return fail(error);
+        growth[i] = r->peakRssKiB - r->startRssKiB;
+        std::printf("  %7d pages   %8.2f MiB   (child: %.2f MiB at start, %.2f MiB peak; job %.3f s)\n",
+                    sizes[i], mib(double(growth[i])), mib(double(r->startRssKiB)),
+                    mib(double(r->peakRssKiB)), r->seconds);
+    }
+    std::printf("  difference      %8.2f MiB   (%d pages minus %d pages)\n",
+                mib(double(growth[1] - growth[0])), sizes[1], sizes[0]);
+    return 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int runSpeed(const Options& o, const WorkFolder& folder)
+{
+    const SpoolStream spool = SpoolGenerator().generate(o.pages);
+    std::vector<EngineResult> jobs;
+    std::vector<double> plains;
+    for (int k = 0; k < o.repeat; ++k) {
+        std::string error;
+        std::optional<EngineResult> r = measuredJob(spool, folder, error);
+        // The store goes before the plain write, so that its dirty pages do not weigh on that.
+        folder.remove(kStoreName);
+        if (!r)
+            return fail(error);
+        folder.settle();
+        std::optional<double> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
+        const int writeError = errno;
+        folder.remove(kPlainName);
+        if (!plain)
+            return fail("the plain write into " + folder.file(kPlainName) + " failed: "
+                        + std::strerror(writeError));
+        jobs.push_back(*r);
+        plains.push_back(*plain);
+    }
+
+    std::vector<double> engineTimes, userTimes, systemTimes, growths;
+    for (const EngineResult& r : jobs) {
+        engineTimes.push_back(r.seconds);
+        userTimes.push_back(r.userSeconds);
+        systemTimes.push_back(r.systemSeconds);
+        growths.push_back(mib(double(r.peakRssKiB - r.startRssKiB)));
+    }
+    const EngineResult& first = jobs.front();
+    const double bytes = double(first.storeBytes);
+    const double engine = median(engineTimes);
+    const double plain = median(plains);
+
+    std::printf("Page-store benchmark: %d pages of %d lines x %d columns (mixed pitches and "
+                "attributes)\n",
+                first.pages, kLinesPerPage, kColumns);
+    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
+    std::printf("  folder           %s\n", folder.path().c_str());
+    if (o.repeat > 1) {
+        std::printf("  %d runs; figures are medians. Per run (engine s / plain s):", o.repeat);
+        for (size_t k = 0; k < jobs.size(); ++k)
+            std::printf(" %.3f/%.3f", engineTimes[k], plains[k]);
+        std::printf("\n");
+    }
+    std::printf("Engine: one job, spool -> page store\n");
+    std::printf("  wall time        %.3f s (the job's CPU: %.3f s user, %.3f s system)\n", engine,
+                median(userTimes), median(systemTimes));
+    std::printf("  pages/s          %.0f\n", first.pages / engine);
+    std::printf("  bytes written    %lld (%.2f MB, %.1f KB a page)\n", (long long)first.storeBytes,
+                mb(bytes), bytes / first.pages / 1e3);
+    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / engine);
+    std::printf("  peak RSS growth  %.2f MiB (in a forked child)\n", median(growths));
+    std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n",
+                kPlainWriteChunk / 1024);
+    std::printf("  wall time        %.3f s\n", plain);
+    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / plain);
+    std::printf("Engine time / plain write time: %.2f\n", engine / plain);
+    std::printf("Checked: %d pages stored, every page's characters drawn as generated\n",
+                first.pages);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<Options> o = parseOptions(argc, argv);
+    if (!o)
+        return 1;
+    WorkFolder folder(o->out);
+    if (folder.path().empty())
+        return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
+    try {
+        return o->memory ? runMemory(*o, folder) : runSpeed(*o, folder);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
