@@ -1,12 +1,17 @@
 #include "RenderOptions.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace quillon {
 
 const char* const kRenderUsage =
-    "usage: quillon-render [options] SPOOLFILE -o OUTPUT\n"
-    "  -o, --output FILE        .vxr: the page store; .png: one PNG per page (FILE-0001.png, ...)\n"
+    "usage: quillon-render [options] INPUT [-o OUTPUT | -p [NAME]]\n"
+    "  INPUT                    a spool file, or a page store (.vxr) to print again\n"
+    "  -o, --output FILE        .vxr: the page store; .png: one PNG per page (FILE-0001.png, ...);\n"
+    "                           .pdf: a PDF through the printing path (the whole A4 sheet is printable)\n"
+    "  -p, --printer [NAME]     print on a CUPS printer (the default printer when NAME is left out)\n"
+    "      --pages A-B          with a page store as INPUT: the stored pages to output\n"
     "      --font-size N        default font size, 6 to 12 (default 12)\n"
     "      --orientation P|L    default orientation (default P)\n"
     "      --font NAME          font face (default \"Courier New\")\n"
@@ -37,10 +42,25 @@ bool endsWith(const std::string& s, const std::string& suffix)
 
 } // namespace
 
+static bool parseRange(const std::string& text, int& first, int& last)
+{
+    size_t dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!parseInt(text, 1, 1000000000, first))
+            return false;
+        last = first;
+        return true;
+    }
+    return parseInt(text.substr(0, dash), 1, 1000000000, first)
+        && parseInt(text.substr(dash + 1), 1, 1000000000, last) && first <= last;
+}
+
 std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
                                                 std::string& error)
 {
     RenderOptions o;
+    std::vector<std::string> positional;
+    size_t printerCandidate = SIZE_MAX; // the argument after -p, which may be NAME or INPUT
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -52,7 +72,24 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             return true;
         };
         std::string v;
-        if (a == "-o" || a == "--output") {
+        if (a == "-p" || a == "--printer") {
+            o.print = true;
+            if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') {
+                printerCandidate = positional.size();
+                positional.push_back(args[++i]);
+            }
+        } else if (a.rfind("--printer=", 0) == 0) {
+            o.print = true;
+            o.printerName = a.substr(10);
+        } else if (a == "--pages") {
+            if (!value(v))
+                return std::nullopt;
+            if (!parseRange(v, o.firstPage, o.lastPage)) {
+                error = "--pages takes A-B, two page numbers with A <= B";
+                return std::nullopt;
+            }
+            o.hasPages = true;
+        } else if (a == "-o" || a == "--output") {
             if (!value(o.output))
                 return std::nullopt;
         } else if (a == "--font-size") {
@@ -92,23 +129,31 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return std::nullopt;
-        } else if (o.input.empty()) {
-            o.input = a;
         } else {
-            error = "only one spool file can be rendered at a time";
-            return std::nullopt;
+            positional.push_back(a);
         }
     }
-    if (o.input.empty()) {
-        error = "no spool file given";
+    // -p NAME INPUT, or -p INPUT: the word after -p names a printer only when another one follows.
+    if (printerCandidate != SIZE_MAX && positional.size() >= 2) {
+        o.printerName = positional[printerCandidate];
+        positional.erase(positional.begin() + long(printerCandidate));
+    }
+    if (positional.empty()) {
+        error = "no input given";
         return std::nullopt;
     }
-    if (o.output.empty()) {
-        error = "no output given (-o FILE.vxr or FILE.png)";
+    if (positional.size() > 1) {
+        error = "only one input can be rendered at a time";
         return std::nullopt;
     }
-    if (!endsWith(o.output, ".vxr") && !endsWith(o.output, ".png")) {
-        error = "the output must end in .vxr or .png";
+    o.input = positional[0];
+    if (o.print == !o.output.empty()) {
+        error = o.print ? "-o and -p cannot be used together" : "no output given (-o FILE or -p)";
+        return std::nullopt;
+    }
+    if (!o.print && !endsWith(o.output, ".vxr") && !endsWith(o.output, ".png")
+        && !endsWith(o.output, ".pdf")) {
+        error = "the output must end in .vxr, .png or .pdf";
         return std::nullopt;
     }
     return o;

@@ -11,7 +11,12 @@ namespace quillon {
 
 struct RenderOptions {
     std::string input;
-    std::string output;
+    std::string output;      // .vxr, .png or .pdf; empty when printing
+    bool print = false;      // -p: print on a CUPS printer
+    std::string printerName; // empty: the default printer
+    bool hasPages = false;   // --pages A-B, for a page store as input
+    int firstPage = 1;
+    int lastPage = 1;
     int fontSize = 12;
     std::string orientation = "P";
     std::string fontName = "Courier New";
