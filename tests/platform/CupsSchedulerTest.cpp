@@ -20,6 +20,8 @@
 #include <iostream>
 #include <sstream>
 #include <thread>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using quillon::test::CupsScheduler;
@@ -266,6 +268,9 @@ TEST(CupsSchedulerDeathTest, cupsdDiesWithACrashedTestProcess)
     if (!std::getenv(variable))
         setenv(variable, ("/tmp/quillon-cups-crash-" + std::to_string(::getpid())).c_str(), 1);
     const std::string report = std::getenv(variable);
+    // Adopt the orphaned cupsd so it can be reaped here instead of lingering as a zombie under
+    // an init that may not reap.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
 
     EXPECT_EXIT(
         {
@@ -280,8 +285,14 @@ TEST(CupsSchedulerDeathTest, cupsdDiesWithACrashedTestProcess)
     std::string dir;
     std::ifstream(report) >> pid >> dir;
     std::filesystem::remove(report);
+    const bool gone = pid > 0 && waitUntilGone(pid, std::chrono::seconds(10));
+    if (pid > 0 && !gone)
+        ::kill(pid, SIGKILL); // the fault under test; do not leave it running
+    if (pid > 0)
+        ::waitpid(pid, nullptr, gone ? WNOHANG : 0);
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     ASSERT_GT(pid, 0) << "the crashing process did not start cupsd";
-    EXPECT_TRUE(waitUntilGone(pid, std::chrono::seconds(10))) << "cupsd " << pid << " outlived its test process";
+    EXPECT_TRUE(gone) << "cupsd " << pid << " outlived its test process";
     if (dir.rfind("/tmp/quillon-cups-", 0) == 0)
         std::filesystem::remove_all(dir);
 }
