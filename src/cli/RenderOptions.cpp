@@ -16,7 +16,9 @@ const char* const kRenderUsage =
     "      --orientation P|L    default orientation (default P)\n"
     "      --font NAME          font face (default \"Courier New\")\n"
     "      --code-page CP       852 (default), 437 or mazovia: how the bytes are drawn in PNG pages\n"
-    "      --dpi N              resolution of PNG pages (default 150)\n";
+    "      --dpi N              resolution of PNG pages (default 150)\n"
+    "   or: quillon-render --settings        print the stored settings\n"
+    "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n";
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "RenderJob.h"
 #include "RenderOptions.h"
+#include "WatchMode.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>
@@ -27,6 +28,23 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
+    enum class Mode { Render, Settings, Watch, WatchOnce } mode = Mode::Render;
+    if (args == std::vector<std::string>{"--settings"})
+        mode = Mode::Settings;
+    else if (args == std::vector<std::string>{"--watch"})
+        mode = Mode::Watch;
+    else if (args == std::vector<std::string>{"--watch", "--once"} || args == std::vector<std::string>{"--once", "--watch"})
+        mode = Mode::WatchOnce;
+    if (mode != Mode::Render) {
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qtDefaultHandler = qInstallMessageHandler(quietMessages);
+        QGuiApplication app(argc, argv);
+        quillon::setApplicationNames();
+        if (mode == Mode::Settings)
+            return quillon::printSettings();
+        return quillon::watchFolders(mode == Mode::WatchOnce);
+    }
     std::string error;
     auto options = quillon::parseRenderOptions(args, error);
     if (!options) {

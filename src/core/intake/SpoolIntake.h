@@ -1,0 +1,67 @@
+#pragma once
+// The intake: at every tick of the polling timer, each folder pattern is emptied of its waiting
+// spool files, oldest first, one print job per file.
+
+#include "intake/SpoolFiles.h"
+
+#include <functional>
+#include <set>
+#include <string>
+
+namespace quillon {
+
+class PageRenderer;
+class ReportPrinter;
+class TVxReport;
+struct TPrinterState;
+struct TSettings;
+
+// True while a polling pass is at work; a tick that comes meanwhile does nothing.
+extern bool BusyFlag;
+
+enum class JobOutcome {
+    Printed,    // printed (or cancelled by the user) and removed
+    Failed,     // the run failed; the file is kept beside itself as ".failed"
+    Kept,       // could not be removed (or renamed) afterwards: it is remembered and not taken again
+    Busy,       // still being written: left for the next tick
+    Gone,       // vanished before it was opened
+    Unreadable, // could not be opened: remembered and not taken again
+};
+
+class SpoolIntake {
+public:
+    struct Hooks {
+        std::function<void(bool enabled)> setTimer; // stops and restarts the polling timer
+        std::function<void()> beep;
+        std::function<void(TVxReport&)> preview;           // shows the stored pages until closed
+        std::function<void(const std::string&)> problem;   // tells the user what went wrong
+    };
+
+    // All collaborators belong to the program and outlive the intake.
+    SpoolIntake(const TSettings& settings, TPrinterState& state, PageRenderer& renderer,
+                TVxReport& report, ReportPrinter& printer, SpoolFileSystem& files, SkipList& skip,
+                Hooks hooks, std::string home);
+
+    // The timer's handler: one pass over every pattern.
+    void TimerTimer();
+    // The name of the oldest matching file that may be taken, or "". Ties go to the name that
+    // sorts first.
+    std::string FindOldestFile(const std::string& directory, const std::string& mask);
+    JobOutcome RunPrintJob(const std::string& path);
+
+private:
+    void report(const std::string& message);
+
+    const TSettings& m_settings;
+    TPrinterState& m_state;
+    PageRenderer& m_renderer;
+    TVxReport& m_report;
+    ReportPrinter& m_printer;
+    SpoolFileSystem& m_files;
+    SkipList& m_skip;
+    Hooks m_hooks;
+    std::string m_home;
+    std::set<std::string> m_attempted; // paths tried in this pass
+};
+
+} // namespace quillon

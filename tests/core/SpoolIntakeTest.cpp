@@ -1,0 +1,306 @@
+#include "escp/PageRenderer.h"
+#include "escp/PrinterState.h"
+#include "intake/SpoolIntake.h"
+#include "intake/SpoolPaths.h"
+#include "posix/PosixFileAccess.h"
+#include "posix/PosixSpoolFiles.h"
+#include "report/MainReportDesign.h"
+#include "report/ReportProgress.h"
+#include "report/VxReport.h"
+#include "settings/Settings.h"
+
+#include "FakePrinter.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Removal can be made to fail for one folder, as in a folder the user may not write to.
+class GuardedFiles : public SpoolFileSystem {
+public:
+    PosixSpoolFileSystem real;
+    std::string noRemoveIn;
+    bool failRename = false;
+    int opened = 0;
+
+    std::vector<SpoolEntry> listMatching(const std::string& d, const std::string& m) override
+    {
+        return real.listMatching(d, m);
+    }
+    std::unique_ptr<SpoolFile> take(const std::string& p, TakeResult& r) override
+    {
+        ++opened;
+        return real.take(p, r);
+    }
+    std::optional<FileIdentity> identityOf(const std::string& p) override { return real.identityOf(p); }
+    bool remove(const std::string& p) override
+    {
+        if (!noRemoveIn.empty() && p.rfind(noRemoveIn, 0) == 0)
+            return false;
+        return real.remove(p);
+    }
+    std::optional<std::string> keepAsFailed(const std::string& p) override
+    {
+        return failRename ? std::nullopt : real.keepAsFailed(p);
+    }
+};
+
+struct Intake {
+    explicit Intake(const std::string& dataDir)
+        : files(dataDir), report(printer, files, progress), renderer(state, settings),
+          skip(dataDir + "/skipped-spool-files"),
+          intake(settings, state, renderer, report, printer, spool, skip, hooks(), "/home/nobody")
+    {
+        applyMainReportDesign(report);
+        report.OnPaintPage = [this](TVxReport& s, TVxCanvas& c, bool& stop) { renderer.RAPPaintPage(s, c, stop); };
+        settings.Preview = false;
+    }
+
+    SpoolIntake::Hooks hooks()
+    {
+        SpoolIntake::Hooks h;
+        h.setTimer = [this](bool on) { timerLog.push_back(on); };
+        h.beep = [this] { ++beeps; };
+        h.problem = [this](const std::string& m) { problems.push_back(m); };
+        h.preview = [this](TVxReport&) {
+            ++previews;
+            if (onPreview)
+                onPreview();
+        };
+        return h;
+    }
+
+    // The first text printed on each page, in print order.
+    std::vector<std::string> printed() const
+    {
+        std::vector<std::string> out;
+        for (const auto& page : printer.pages)
+            if (page.firstText < printer.surface.texts.size())
+                out.push_back(printer.surface.texts[page.firstText].bytes);
+        return out;
+    }
+
+    TSettings settings;
+    FakePrinter printer;
+    PosixFileAccess files;
+    SilentProgress progress;
+    TVxReport report;
+    TPrinterState state;
+    PageRenderer renderer;
+    GuardedFiles spool;
+    FileSkipList skip;
+    SpoolIntake intake;
+    std::vector<bool> timerLog;
+    std::vector<std::string> problems;
+    int beeps = 0;
+    int previews = 0;
+    std::function<void()> onPreview;
+};
+
+void writeSpool(const std::string& path, const std::string& text, int64_t mtimeSec = 0)
+{
+    writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+    if (mtimeSec) {
+        struct timespec times[2] = {{mtimeSec, 0}, {mtimeSec, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+}
+
+} // namespace
+
+TEST(SpoolPaths, FolderAndMaskOfAPattern)
+{
+    EXPECT_EQ(patternDirectory("/home/ala/DOSPRN/*.prn", "/h"), "/home/ala/DOSPRN");
+    EXPECT_EQ(patternMask("/home/ala/DOSPRN/*.prn"), "*.prn");
+    EXPECT_EQ(patternDirectory("/*.prn", "/h"), "/");
+    EXPECT_EQ(patternDirectory("*.prn", "/h"), "/");
+    EXPECT_EQ(patternMask("*.prn"), "*.prn");
+    EXPECT_EQ(patternDirectory("~/DOSPRN/*.prn", "/home/ala"), "/home/ala/DOSPRN");
+    EXPECT_EQ(withTrailingSlash("/a"), "/a/");
+    EXPECT_EQ(withTrailingSlash("/"), "/");
+}
+
+TEST(SpoolIntake, PatternsAreEmptiedInOrderOldestFirst)
+{
+    TempDir dir;
+    fs::create_directories(dir.file("a"));
+    fs::create_directories(dir.file("b"));
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("b/*.prn"), dir.file("a/*.PRN")};
+    writeSpool(dir.file("a/new.prn"), "a-new", 3000);
+    writeSpool(dir.file("a/old.PRN"), "a-old", 1000);
+    writeSpool(dir.file("a/same-z.prn"), "a-same-z", 2000);
+    writeSpool(dir.file("a/same-y.prn"), "a-same-y", 2000);
+    writeSpool(dir.file("a/other.txt"), "never", 500);
+    writeSpool(dir.file("b/only.prn"), "b-only", 9000);
+
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), (std::vector<std::string>{"b-only", "a-old", "a-same-y", "a-same-z", "a-new"}));
+    EXPECT_EQ(in.beeps, 5);
+    EXPECT_FALSE(fs::exists(dir.file("a/old.PRN")));
+    EXPECT_TRUE(fs::exists(dir.file("a/other.txt")));
+    EXPECT_EQ(in.timerLog, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(BusyFlag);
+    EXPECT_TRUE(in.problems.empty());
+}
+
+TEST(SpoolIntake, MarkersChooseOrientationAndFontSize)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("1.prn"), "\x1bX0\x1bXEland", 1000);
+    in.intake.TimerTimer();
+    ASSERT_EQ(in.printer.pages.size(), 1u);
+    EXPECT_EQ(in.printer.pages[0].orientation, PrinterOrientation::Landscape);
+    EXPECT_EQ(in.printer.surface.texts[0].font.height, 282); // 8 pt
+    EXPECT_EQ(in.report.ReportTitle, dir.file("1.prn"));
+}
+
+TEST(SpoolIntake, AFileStillBeingWrittenWaitsForTheNextTick)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("a.prn"), "older, still open", 1000);
+    writeSpool(dir.file("b.prn"), "newer", 2000);
+    int writer = ::open(dir.file("a.prn").c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(writer, 0);
+    in.intake.TimerTimer();
+    EXPECT_TRUE(in.printed().empty()) << "the pattern is left while its oldest file is written";
+    EXPECT_TRUE(fs::exists(dir.file("a.prn")));
+    ::close(writer);
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), (std::vector<std::string>{"older, still open", "newer"}));
+}
+
+TEST(SpoolIntake, OnlyRegularFilesAreTaken)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    ASSERT_EQ(::mkfifo(dir.file("pipe.prn").c_str(), 0600), 0);
+    writeSpool(dir.file("target.txt"), "behind a link", 1000);
+    fs::create_symlink(dir.file("target.txt"), dir.file("link.prn"));
+    fs::create_directory(dir.file("folder.prn"));
+    in.intake.TimerTimer(); // a FIFO opened for reading would block here
+    EXPECT_TRUE(in.printed().empty());
+    EXPECT_EQ(in.spool.opened, 0);
+    EXPECT_TRUE(fs::exists(dir.file("pipe.prn")));
+    EXPECT_TRUE(fs::exists(dir.file("target.txt")));
+}
+
+TEST(SpoolIntake, AFileThatCannotBeRemovedIsPrintedOnceAcrossRestarts)
+{
+    TempDir dir;
+    fs::create_directories(dir.file("ro"));
+    writeSpool(dir.file("ro/x.prn"), "once", 1000);
+    writeSpool(dir.file("ro/y.prn"), "also once", 2000);
+    {
+        Intake in(dir.path());
+        in.spool.noRemoveIn = dir.file("ro/");
+        in.settings.PeekPaths = {dir.file("ro/*.prn")};
+        in.intake.TimerTimer(); // the pass goes on past the file it cannot remove
+        in.intake.TimerTimer();
+        EXPECT_EQ(in.printed(), (std::vector<std::string>{"once", "also once"}));
+        EXPECT_EQ(in.problems.size(), 2u);
+    }
+    Intake again(dir.path()); // the program started again
+    again.spool.noRemoveIn = dir.file("ro/");
+    again.settings.PeekPaths = {dir.file("ro/*.prn")};
+    again.intake.TimerTimer();
+    EXPECT_TRUE(again.printed().empty());
+
+    // A new file under the same name is a new job.
+    writeSpool(dir.file("ro/x.prn"), "new contents", 5000);
+    again.intake.TimerTimer();
+    EXPECT_EQ(again.printed(), (std::vector<std::string>{"new contents"}));
+}
+
+TEST(SpoolIntake, AFailedJobKeepsItsDataBesideItself)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    in.printer.refuseBegin = true;
+    writeSpool(dir.file("job.prn"), "precious", 1000);
+    writeSpool(dir.file("job.prn.failed"), "an older failure", 2000); // never overwritten
+    in.intake.TimerTimer();
+    EXPECT_FALSE(fs::exists(dir.file("job.prn")));
+    auto kept = readFile(dir.file("job.prn.2.failed"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
+    auto old = readFile(dir.file("job.prn.failed"));
+    EXPECT_EQ(std::string(old.begin(), old.end()), "an older failure");
+    ASSERT_EQ(in.problems.size(), 1u);
+    EXPECT_NE(in.problems[0].find("EVxReport_BeginDocFirst"), std::string::npos);
+    EXPECT_NE(in.problems[0].find("job.prn.2.failed"), std::string::npos);
+
+    // A mask such as "*" finds the kept file too, but it is not taken again.
+    in.settings.PeekPaths = {dir.file("*")};
+    in.printer.refuseBegin = false;
+    in.intake.TimerTimer();
+    kept = readFile(dir.file("job.prn.2.failed"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "precious");
+}
+
+TEST(SpoolIntake, AFailedJobThatCannotBeRenamedIsRemembered)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    in.printer.refuseBegin = true;
+    in.spool.failRename = true;
+    writeSpool(dir.file("job.prn"), "precious", 1000);
+    in.intake.TimerTimer();
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printer.begins, 1) << "tried once, not again";
+    EXPECT_TRUE(fs::exists(dir.file("job.prn")));
+}
+
+TEST(SpoolIntake, PreviewModeShowsEachJobAndSurvivesASettingsChange)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.Preview = true;
+    in.settings.PeekPaths = {dir.file("a/*.prn"), dir.file("b/*.prn"), dir.file("c/*.prn")};
+    fs::create_directories(dir.file("a"));
+    writeSpool(dir.file("a/1.prn"), "one", 1000);
+    writeSpool(dir.file("a/2.prn"), "two", 2000);
+    // While the first preview is open the user shortens the pattern list.
+    in.onPreview = [&] { in.settings.PeekPaths.clear(); };
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.previews, 2);
+    EXPECT_FALSE(fs::exists(dir.file("a/2.prn")));
+    EXPECT_EQ(in.printer.pages.size(), 0u) << "preview mode builds the page store";
+    EXPECT_TRUE(fs::exists(dir.file("preview.vxr")));
+}
+
+TEST(SpoolIntake, ATickDuringAPassDoesNothing)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("1.prn"), "one", 1000);
+    writeSpool(dir.file("2.prn"), "two", 2000);
+    int nested = 0;
+    in.onPreview = [&] {
+        ++nested;
+        in.intake.TimerTimer(); // the event loop runs while a preview is open
+    };
+    in.settings.Preview = true;
+    in.intake.TimerTimer();
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(in.timerLog, (std::vector<bool>{false, true}));
+}
