@@ -306,7 +306,7 @@ bool CupsScheduler::startDaemon()
     if (pid == 0) {
         // Only async-signal-safe calls from here on. cupsd dies with this process, even when a
         // test crashes or is killed, so no scheduler outlives the test binary.
-        //::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(126);
         sigset_t none;
@@ -315,6 +315,9 @@ bool CupsScheduler::startDaemon()
         ::dup2(devNull, STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(out, STDERR_FILENO);
+        // Nothing else of ours: a cupsd holding, say, a test runner's output pipe would keep the
+        // runner waiting.
+        ::close_range(3, ~0U, 0);
         ::execv(kCupsd, argv.data());
         ::_exit(127);
     }

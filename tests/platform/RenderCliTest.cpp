@@ -126,7 +126,7 @@ TEST(RenderCli, BadArgumentsAndFailedRuns)
     writeFile(dir.file("a.prn"), {'x'});
     const std::string in = dir.file("a.prn");
     for (QStringList args : {QStringList{}, QStringList{QString::fromStdString(in)},
-                             QStringList{QString::fromStdString(in), "-o", "x.pdf"},
+                             QStringList{QString::fromStdString(in), "-o", "x.txt"},
                              QStringList{QString::fromStdString(in), "-o", "x.vxr", "--font-size", "13"},
                              QStringList{QString::fromStdString(in), "-o", "x.vxr", "--orientation", "X"},
                              QStringList{QString::fromStdString(in), "-o", "x.vxr", "--code-page", "1250"},
