@@ -1,0 +1,119 @@
+// Printing on paper: documents handed to a real CUPS scheduler and captured by its backend.
+
+#include "core/TestFiles.h"
+#include "CupsScheduler.h"
+#include "PdfTools.h"
+#include "RenderProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace quillon::test;
+
+namespace {
+
+class CupsPrinting : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "the private scheduler runs its backend as root";
+        ASSERT_TRUE(cups.ok()) << cups.error();
+        ASSERT_TRUE(cups.addQueue("capture", true)) << cups.error();
+        ASSERT_TRUE(cups.addQueue("spare", false)) << cups.error();
+    }
+
+    std::string spool(const std::string& name, const std::string& text)
+    {
+        std::string path = dir.file(name);
+        writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+        return path;
+    }
+
+    CupsScheduler cups;
+    TempDir dir;
+};
+
+std::string lines(int n)
+{
+    std::string s;
+    for (int i = 1; i <= n; ++i)
+        s += "Wiersz " + std::to_string(i) + "\r\n";
+    return s;
+}
+
+} // namespace
+
+TEST_F(CupsPrinting, ASpoolFileBecomesOneJobOnTheDefaultPrinter)
+{
+    // 100 lines at 6 lpi: 70 fit a page of the whole A4 sheet less 4 mm; the printer's margins
+    // decide here, so just expect more than one page.
+    std::string path = spool("a-rather-long-name-for-a-spool-file.prn", "Zażółć\r\n" + lines(100));
+    RenderRun r = runRender({qs(path), "-p"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("capture", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u) << cups.logTail();
+    EXPECT_EQ(jobs[0].title, path.substr(0, 31));
+    auto pages = pdfPages(jobs[0].documentPath);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_NEAR(pages[0].width, 595, 1);
+    EXPECT_NEAR(pages[0].height, 842, 1);
+    std::string text = pdfText(jobs[0].documentPath);
+    EXPECT_NE(text.find("Wiersz 1"), std::string::npos);
+    EXPECT_NE(text.find("Wiersz 100"), std::string::npos);
+    EXPECT_NE(jobs[0].options.find("print-scaling=none"), std::string::npos) << jobs[0].options;
+}
+
+TEST_F(CupsPrinting, ANamedPrinterAndALandscapeJob)
+{
+    std::string path = spool("land.prn", "\x1bX0" + std::string(110, 'x') + "\r\nkoniec");
+    RenderRun r = runRender({"-p", "spare", qs(path)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("spare", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u);
+    auto pages = pdfPages(jobs[0].documentPath);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].landscape());
+    EXPECT_NE(pdfText(jobs[0].documentPath).find(std::string(110, 'x')), std::string::npos);
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 300).empty());
+}
+
+TEST_F(CupsPrinting, AQueueThatRejectsJobsFailsTheRun)
+{
+    ASSERT_TRUE(cups.rejectJobs("capture"));
+    std::string path = spool("x.prn", "text");
+    RenderRun r = runRender({qs(path), "-p"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("EVxReport_EndDoc: Błąd zgłoszony przez drukarkę."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not accepting jobs"), std::string::npos) << r.err;
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 500).empty());
+}
+
+TEST_F(CupsPrinting, NoSuchPrinter)
+{
+    std::string path = spool("x.prn", "text");
+    RenderRun r = runRender({"-p", "nowhere", qs(path)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("EVxReport_BeginDocFirst"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nowhere"), std::string::npos) << r.err;
+}
+
+TEST_F(CupsPrinting, StoredPagesWithMixedOrientationsBecomeOneJobPerDocument)
+{
+    // Three pages: a landscape job's store, printed again from page 1 to 3; then a portrait store.
+    std::string landStore = dir.file("land.vxr");
+    std::string text = "\x1bX0" "strona 1\x0cstrona 2\x0cstrona 3";
+    writeFile(dir.file("land.prn"), std::vector<uint8_t>(text.begin(), text.end()));
+    ASSERT_EQ(runRender({qs(dir.file("land.prn")), "-o", qs(landStore)}).exitCode, 0);
+    RenderRun r = runRender({qs(landStore), "--pages", "2-3", "-p"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("capture", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u);
+    auto pages = pdfPages(jobs[0].documentPath);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_TRUE(pages[0].landscape());
+    EXPECT_NE(pdfText(jobs[0].documentPath, 1).find("strona 2"), std::string::npos);
+    EXPECT_NE(pdfText(jobs[0].documentPath, 2).find("strona 3"), std::string::npos);
+}
