@@ -3,8 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+mkdir -p "$HOME/DOSPRN"
 if [ -x build/quillon-print ]; then
   exec build/quillon-print
 fi
-echo "The tray program is not built yet; the command-line renderer is ready:" >&2
-exec build/quillon-render --help
+# Until the tray program is there, the watcher prints what lands in the spool folders.
+echo "Quillon Print: watching the folder patterns (build/quillon-render --settings lists them); Ctrl+C ends." >&2
+exec build/quillon-render --watch
