@@ -1,5 +1,7 @@
 #include "PainterDevice.h"
 
+#include "gdi/Mapping.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QGlyphRun>
@@ -184,44 +186,12 @@ void PainterDevice::setViewportOrg(Point org)
 void PainterDevice::updateTransform()
 {
     const State& s = m_state;
-    qreal kx = 1.0, ky = 1.0;
     // The fixed metric modes need the device's resolution.
     const QPaintDevice* device = m_painter.device();
     const qreal dpiX = device ? device->logicalDpiX() : 96.0;
     const qreal dpiY = device ? device->logicalDpiY() : 96.0;
-    auto metric = [&](qreal hundredthsOfMm) {
-        kx = dpiX * hundredthsOfMm / 2540.0;
-        ky = -dpiY * hundredthsOfMm / 2540.0;
-    };
-    switch (s.mapMode) {
-    case kMmLoMetric:
-        metric(10.0);
-        break;
-    case kMmHiMetric:
-        metric(1.0);
-        break;
-    case kMmLoEnglish:
-        metric(25.4);
-        break;
-    case kMmHiEnglish:
-        metric(2.54);
-        break;
-    case kMmTwips:
-        metric(2540.0 / 1440.0);
-        break;
-    case kMmIsotropic:
-    case kMmAnisotropic:
-        kx = qreal(s.viewportExt.cx) / qreal(s.windowExt.cx);
-        ky = qreal(s.viewportExt.cy) / qreal(s.windowExt.cy);
-        if (s.mapMode == kMmIsotropic) {
-            qreal common = std::min(std::abs(kx), std::abs(ky));
-            kx = std::copysign(common, kx);
-            ky = std::copysign(common, ky);
-        }
-        break;
-    default:
-        break;
-    }
+    const MappingScale scale = mappingScale(s.mapMode, s.windowExt, s.viewportExt, 2540.0 / dpiX, 2540.0 / dpiY);
+    const qreal kx = scale.x, ky = scale.y;
     m_toDevice = QTransform(kx, 0, 0, ky, s.viewportOrg.x - s.windowOrg.x * kx,
                             s.viewportOrg.y - s.windowOrg.y * ky);
 }

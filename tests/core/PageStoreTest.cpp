@@ -116,8 +116,8 @@ TEST(PageStoreReader, ReaderRulesAndMessages)
     EXPECT_EQ(openAndReadAll(dir, oneOff), StoreStatus::Damaged);
 
     // An empty store: nothing to show and nothing to say.
-    std::vector<uint8_t> empty(4, 0);
-    empty.insert(empty.end(), kPageStoreMagic, kPageStoreMagic + 15);
+    std::vector<uint8_t> empty(4 + kPageStoreMagicSize, 0);
+    std::copy_n(kPageStoreMagic, kPageStoreMagicSize, empty.begin() + 4);
     EXPECT_EQ(openAndReadAll(dir, empty), StoreStatus::Empty);
 
     // A folder with the store's name cannot be read.

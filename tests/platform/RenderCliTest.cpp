@@ -82,8 +82,9 @@ TEST(RenderCli, SamplesBecomeValidPageStores)
         ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
         int count = checkStore(readFile(out));
         EXPECT_GE(count, 1) << name;
-        if (pages)
+        if (pages) {
             EXPECT_EQ(count, pages) << name;
+        }
     }
 }
 

@@ -12,6 +12,14 @@ void writeRect(ByteWriter& out, const Rect& r)
     out.i32(r.bottom);
 }
 
+void fail(std::string* error, const char* why)
+{
+    if (error)
+        *error = why;
+}
+
+} // namespace
+
 Rect readRect(ByteReader& in)
 {
     Rect r;
@@ -22,6 +30,14 @@ Rect readRect(ByteReader& in)
     return r;
 }
 
+Point readPoint(ByteReader& in)
+{
+    Point p;
+    p.x = in.i32();
+    p.y = in.i32();
+    return p;
+}
+
 Size readSize(ByteReader& in)
 {
     Size s;
@@ -29,14 +45,6 @@ Size readSize(ByteReader& in)
     s.cy = in.i32();
     return s;
 }
-
-void fail(std::string* error, const char* why)
-{
-    if (error)
-        *error = why;
-}
-
-} // namespace
 
 std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* error)
 {

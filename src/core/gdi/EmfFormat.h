@@ -90,6 +90,10 @@ std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* er
 // Writes the 108-byte header record.
 void writeHeader(ByteWriter& out, const Header& h);
 
+Rect readRect(ByteReader& in);
+Point readPoint(ByteReader& in);
+Size readSize(ByteReader& in);
+
 void writeLogFont(ByteWriter& out, const LogFont& font);
 LogFont readLogFont(ByteReader& in);
 

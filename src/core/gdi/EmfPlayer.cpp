@@ -2,6 +2,7 @@
 
 #include "ByteIO.h"
 #include "EmfFormat.h"
+#include "Mapping.h"
 
 #include <algorithm>
 #include <array>
@@ -42,24 +43,6 @@ int32_t toCoordinate(double v)
         return 0;
     v = std::clamp(v, -kCoordinateLimit, kCoordinateLimit);
     return int32_t(std::llround(v));
-}
-
-Point readPoint(ByteReader& in)
-{
-    Point p;
-    p.x = in.i32();
-    p.y = in.i32();
-    return p;
-}
-
-Rect readRect(ByteReader& in)
-{
-    Rect r;
-    r.left = in.i32();
-    r.top = in.i32();
-    r.right = in.i32();
-    r.bottom = in.i32();
-    return r;
 }
 
 // Whether [offset, offset + length) lies inside a record of recordSize bytes, past its type and
@@ -195,42 +178,9 @@ private:
 void Player::updateTransform()
 {
     const Mapping& m = m_state.mapping;
-    double kx = 1.0, ky = 1.0; // picture device units per logical unit
-    // The fixed modes: a logical unit of a given size in 0.01 mm, y growing upwards.
-    auto metric = [&](double hundredthsOfMm) {
-        kx = hundredthsOfMm / m_unitX;
-        ky = -hundredthsOfMm / m_unitY;
-    };
-    switch (m.mode) {
-    case kMmLoMetric:
-        metric(10.0);
-        break;
-    case kMmHiMetric:
-        metric(1.0);
-        break;
-    case kMmLoEnglish:
-        metric(25.4);
-        break;
-    case kMmHiEnglish:
-        metric(2.54);
-        break;
-    case kMmTwips:
-        metric(2540.0 / 1440.0);
-        break;
-    case kMmIsotropic:
-    case kMmAnisotropic:
-        kx = double(m.viewportExt.cx) / double(m.windowExt.cx);
-        ky = double(m.viewportExt.cy) / double(m.windowExt.cy);
-        if (m.mode == kMmIsotropic) {
-            // The same physical scale on both axes: the smaller one, keeping each direction.
-            double common = std::min(std::abs(kx * m_unitX), std::abs(ky * m_unitY));
-            kx = std::copysign(common / m_unitX, kx);
-            ky = std::copysign(common / m_unitY, ky);
-        }
-        break;
-    default:
-        break;
-    }
+    // Picture device units per logical unit.
+    const MappingScale scale = mappingScale(m.mode, m.windowExt, m.viewportExt, m_unitX, m_unitY);
+    const double kx = scale.x, ky = scale.y;
     // out = origin + unit * ((logical - windowOrg) * k + viewportOrg)
     m_scaleX = m_unitX * kx;
     m_scaleY = m_unitY * ky;

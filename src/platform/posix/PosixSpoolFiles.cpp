@@ -1,5 +1,7 @@
 #include "posix/PosixSpoolFiles.h"
 
+#include "posix/FileByteSource.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -32,19 +34,7 @@ public:
     PosixSpoolFile(int fd, FileIdentity identity) : m_fd(fd), m_identity(std::move(identity)) {}
     ~PosixSpoolFile() override { ::close(m_fd); }
 
-    size_t read(char* buffer, size_t size) override
-    {
-        size_t total = 0;
-        while (total < size) {
-            ssize_t n = ::read(m_fd, buffer + total, size - total);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            total += size_t(n);
-        }
-        return total;
-    }
+    size_t read(char* buffer, size_t size) override { return readFully(m_fd, buffer, size); }
     size_t readAt(int64_t offset, char* buffer, size_t size) override
     {
         ssize_t n = ::pread(m_fd, buffer, size, offset);
