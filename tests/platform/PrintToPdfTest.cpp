@@ -2,13 +2,13 @@
 
 #include "core/TestFiles.h"
 #include "PdfTools.h"
+#include "RenderProcess.h"
 #include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxCanvas.h"
 #include "report/VxReport.h"
 
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -21,17 +21,15 @@ namespace {
 
 int render(const QStringList& args, std::string* err = nullptr)
 {
-    QProcess p;
-    p.start(QString(QUILLON_RENDER), args);
-    p.waitForFinished(120000);
+    RenderRun r = runRender(args);
     if (err)
-        *err = p.readAllStandardError().toStdString();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *err = r.err;
+    return r.exitCode;
 }
 
 QString q(const std::string& s)
 {
-    return QString::fromStdString(s);
+    return qs(s);
 }
 
 // Six stored pages "p1".."p6"; page 3 is landscape, the others portrait; page n has the left

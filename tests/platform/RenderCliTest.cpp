@@ -2,10 +2,10 @@
 
 #include "core/EmfValidation.h"
 #include "core/TestFiles.h"
+#include "RenderProcess.h"
 #include "gdi/ByteIO.h"
 
 #include <QImage>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -16,20 +16,11 @@ using namespace quillon::test;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string err;
-};
+using Result = RenderRun;
 
 Result render(const QStringList& args, const std::string& cwd = {})
 {
-    QProcess p;
-    if (!cwd.empty())
-        p.setWorkingDirectory(QString::fromStdString(cwd));
-    p.start(QString(QUILLON_RENDER), args);
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardError().toStdString()};
+    return runRender(args, {}, cwd);
 }
 
 int32_t i32At(const std::vector<uint8_t>& b, size_t at)
