@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace quillon;
 using namespace quillon::test;
 
@@ -125,4 +127,42 @@ TEST(EmfRecorder, ShapesAndStateRecordsAreValid)
     EmfCheck c = checkEmf(rec.finish());
     EXPECT_TRUE(c.ok) << c.error;
     EXPECT_EQ(emf::parseHeader(rec.finish())->nHandles, 3);
+}
+
+TEST(EmfRecorder, ExtremeValuesFromForeignPicturesAreRecordedSafely)
+{
+    // A picture played through a recorder may carry any numbers; none may overflow.
+    EmfRecorder rec(Size{21000, 29700});
+    LogFont f;
+    f.height = INT32_MIN;
+    GdiObject font = rec.createFont(f);
+    rec.selectObject(font);
+    rec.setTextAlign(24);
+    int32_t dx[2] = {INT32_MAX, INT32_MAX};
+    EXPECT_TRUE(rec.extTextOutA({INT32_MAX, INT32_MIN}, 0, nullptr, "ab", dx));
+    EXPECT_TRUE(rec.extTextOutA({0, 0}, 0, nullptr, std::string_view(), {}));
+    EmfCheck c = checkEmf(rec.finish());
+    EXPECT_TRUE(c.ok) << c.error;
+}
+
+TEST(EmfFormat, AShortHeaderWithHugeSizesParses)
+{
+    std::vector<uint8_t> bytes;
+    ByteWriter w(bytes);
+    w.u32(emf::EMR_HEADER);
+    w.u32(emf::kMinHeaderSize);
+    w.zeros(32);
+    w.u32(emf::kSignature);
+    w.u32(emf::kVersion);
+    w.u32(emf::kMinHeaderSize); // nBytes
+    w.u32(1);
+    w.zeros(16);
+    w.i32(100);
+    w.i32(100);
+    w.i32(INT32_MAX); // szlMillimeters
+    w.i32(INT32_MIN);
+    auto h = emf::parseHeader(bytes);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->micrometers.cx, INT32_MAX);
+    EXPECT_EQ(h->micrometers.cy, INT32_MIN);
 }

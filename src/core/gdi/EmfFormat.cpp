@@ -1,5 +1,8 @@
 #include "EmfFormat.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace quillon::emf {
 
 namespace {
@@ -82,7 +85,10 @@ std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* er
         in.skip(12);
         h.micrometers = readSize(in);
     } else {
-        h.micrometers = {h.millimeters.cx * 1000, h.millimeters.cy * 1000};
+        auto micro = [](int32_t mm) {
+            return int32_t(std::clamp<int64_t>(int64_t(mm) * 1000, INT32_MIN, INT32_MAX));
+        };
+        h.micrometers = {micro(h.millimeters.cx), micro(h.millimeters.cy)};
     }
     if (!in.ok()) {
         fail(error, "too short for an EMF header");

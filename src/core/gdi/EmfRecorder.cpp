@@ -1,6 +1,7 @@
 #include "EmfRecorder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -27,6 +28,11 @@ inline void putRect(uint8_t* p, const Rect& r)
 }
 
 constexpr size_t pad4(size_t n) { return (n + 3) & ~size_t(3); }
+
+int32_t clamp32(int64_t v)
+{
+    return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 } // namespace
 
@@ -333,15 +339,11 @@ bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect
     int64_t advance = 0;
     for (size_t i = 0; withDx && i < count; ++i)
         advance += dx[i];
-    int32_t h = m_state.fontHeight;
-    int32_t top;
-    if ((m_state.textAlign & kTaBaseline) == kTaBaseline)
-        top = ref.y - h;
-    else if (m_state.textAlign & kTaBottom)
-        top = ref.y - h;
-    else
-        top = ref.y;
-    Rect bounds{ref.x, top, int32_t(ref.x + std::max<int64_t>(advance, 1) - 1), top + 2 * h};
+    // Bounds are worked out in 64 bits: a foreign picture played through here may hold any values.
+    const int64_t h = m_state.fontHeight;
+    const int64_t top = (m_state.textAlign & (kTaBaseline | kTaBottom)) ? int64_t(ref.y) - h : int64_t(ref.y);
+    Rect bounds{ref.x, clamp32(top), clamp32(int64_t(ref.x) + std::max<int64_t>(advance, 1) - 1),
+                clamp32(top + 2 * h)};
     if (count > 0)
         addBounds(bounds);
 
@@ -358,7 +360,8 @@ bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect
     put32(p + 72, withDx ? uint32_t(kExtTextOutFixedSize + stringBytes) : 0);
     uint8_t* s = p + kExtTextOutFixedSize;
     if (charSize == 1) {
-        std::memcpy(s, chars, count);
+        if (count > 0)
+            std::memcpy(s, chars, count);
     } else {
         auto w = static_cast<const char16_t*>(chars);
         for (size_t i = 0; i < count; ++i) {
