@@ -9,7 +9,8 @@
 //
 // It measures and reports; it never judges the times.
 
-#include "escp/ByteSource.h"
+#include "SpoolGenerator.h"
+
 #include "escp/PageRenderer.h"
 #include "escp/PrinterState.h"
 #include "gdi/ByteIO.h"
@@ -25,7 +26,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,187 +37,20 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quillon;
+using namespace quillon::bench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kLinesPerPage = 66;
-constexpr int kColumns = 80;
 constexpr int kDefaultPages = 10000;
 constexpr int kSmallPages = 100;
 constexpr size_t kPlainWriteChunk = 64 * 1024;
 constexpr const char* kStoreName = "preview.vxr";
 constexpr const char* kPlainName = "plain.bin";
-
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// ---------------------------------------------------------------------------------------------
-// The spool stream
-
-// What one page must show once rendered: its printable bytes in drawing order.
-struct PageExpectation {
-    uint32_t chars = 0;
-    uint64_t hash = 14695981039346656037ull; // FNV-1a 64 of the printable bytes
-};
-
-void hashByte(PageExpectation& page, uint8_t b)
-{
-    page.hash = (page.hash ^ b) * 1099511628211ull;
-    ++page.chars;
-}
-
-struct SpoolStream {
-    std::string bytes;
-    std::vector<PageExpectation> pages;
-};
-
-class SpoolGenerator {
-public:
-    SpoolStream generate(int pageCount)
-    {
-        SpoolStream s;
-        m_out = &s.bytes;
-        s.bytes.reserve(size_t(pageCount) * 6400 + 16);
-        s.pages.resize(size_t(pageCount));
-        // Reset, then 8 lines per inch: 66 lines take 66 × 3.18 mm, well inside an A4 page.
-        control("\x1b@\x1b"
-                "0");
-        long line = 0;
-        for (int p = 0; p < pageCount; ++p) {
-            m_page = &s.pages[size_t(p)];
-            for (int i = 0; i < kLinesPerPage; ++i, ++line)
-                writeLine(line);
-            control("\f");
-        }
-        return s;
-    }
-
-private:
-    void control(std::string_view bytes) { m_out->append(bytes); }
-
-    void box(uint8_t b, int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            m_out->push_back(char(b));
-            hashByte(*m_page, b);
-        }
-    }
-
-    // count printable characters of Polish text in CP852.
-    void text(int count)
-    {
-        static const std::string_view pool =
-            "Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4 | Faktura VAT nr 2024/117 | "
-            "\x97RODEK TRWA\x9DY \x9D\xA2" "d\xAB | Warto\x98\x86 netto 1 234,56 z\x88 | "
-            "Sp\xA2\x88ka z o.o. ul. Pi\xA2rkowa 7 | Ilo\x98\x86: 12 szt. | "
-            "\xBD" "EGLARSTWO \x8FMA\xA4 | Razem do zap\x88"
-            "aty: 9 876,00 z\x88 | ";
-        for (int i = 0; i < count; ++i) {
-            uint8_t b = uint8_t(pool[m_textPos]);
-            m_textPos = (m_textPos + 1) % pool.size();
-            m_out->push_back(char(b));
-            hashByte(*m_page, b);
-        }
-    }
-
-    // One line of exactly kColumns columns (a double-width character takes two) at one of the
-    // four pitches, ended by CR LF. At 10 cpi the 80 columns take 203.2 mm of the 207 mm between
-    // the report's left margin and the paper's right edge, so nothing is cut.
-    void writeLine(long line)
-    {
-        static const std::string_view pitches[4] = {"\x12", "\x1bM", "\x0f", "\x1bM\x0f"};
-        control(pitches[line % 4]);
-        switch (line % 6) {
-        case 0: // plain
-            text(80);
-            break;
-        case 1: // a bold field
-            control("\x1b"
-                    "E");
-            text(20);
-            control("\x1b"
-                    "F");
-            text(60);
-            break;
-        case 2: // a double-width title: 10 characters, 20 columns
-            control("\x1bW1");
-            text(10);
-            control("\x1bW0");
-            text(60);
-            break;
-        case 3: // superscript and subscript
-            text(30);
-            control("\x1bS0");
-            text(4);
-            control("\x1bT");
-            text(10);
-            control("\x1bS1");
-            text(4);
-            control("\x1bT");
-            text(32);
-            break;
-        case 4: // everything in one table row
-            box(0xB3, 1);
-            text(17);
-            control("\x1b"
-                    "E");
-            text(12);
-            control("\x1b"
-                    "F");
-            text(6);
-            control("\x1bW1");
-            text(5);
-            control("\x1bW0");
-            text(4);
-            control(line % 12 < 6 ? "\x1bS0" : "\x1bS1");
-            text(6);
-            control("\x1bT");
-            text(10);
-            box(0xC4, 13);
-            box(0xB3, 1);
-            break;
-        default: // a table rule
-            box(0xB3, 1);
-            box(0xC4, kColumns - 2);
-            box(0xB3, 1);
-            break;
-        }
-        control("\r\n");
-    }
-
-    std::string* m_out = nullptr;
-    PageExpectation* m_page = nullptr;
-    size_t m_textPos = 0;
-};
-
-// The spool stream of the job, read from memory.
-class MemoryByteSource final : public ByteSource {
-public:
-    explicit MemoryByteSource(std::string_view data) : m_data(data) {}
-
-    size_t read(char* buffer, size_t size) override
-    {
-        size_t n = std::min(size, m_data.size() - m_pos);
-        std::memcpy(buffer, m_data.data() + m_pos, n);
-        m_pos += n;
-        return n;
-    }
-
-private:
-    std::string_view m_data;
-    size_t m_pos = 0;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The job, in a forked child
@@ -233,18 +66,6 @@ struct EngineResult {
     double systemSeconds = 0;
     char error[512] = {};
 };
-
-int64_t residentKiB()
-{
-    long size = 0, resident = 0;
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f)
-        return 0;
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
-        resident = 0;
-    std::fclose(f);
-    return int64_t(resident) * sysconf(_SC_PAGESIZE) / 1024;
-}
 
 // One job into the page store at storePath, wired as the command-line renderer wires it.
 EngineResult runJob(std::string_view spool, const std::string& storePath)
@@ -291,83 +112,30 @@ EngineResult runJob(std::string_view spool, const std::string& storePath)
     return r;
 }
 
-bool writeAll(int fd, const void* data, size_t size)
-{
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool readAll(int fd, void* data, size_t size)
-{
-    auto p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 // Runs the job in a child process; its peak RSS comes from wait4(), so nothing the parent does
 // before or after (generating the stream, checking the store, the plain write) is counted.
 EngineResult runJobInChild(std::string_view spool, const std::string& storePath)
 {
-    EngineResult failed;
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        std::snprintf(failed.error, sizeof failed.error, "pipe: %s", std::strerror(errno));
-        return failed;
-    }
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        std::snprintf(failed.error, sizeof failed.error, "fork: %s", std::strerror(errno));
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        return failed;
-    }
-    if (pid == 0) {
-        ::close(pipeFds[0]);
+    auto work = [&] {
         EngineResult r;
         try {
             r = runJob(spool, storePath);
         } catch (const std::exception& e) {
             std::snprintf(r.error, sizeof r.error, "%s", e.what());
         }
-        bool sent = writeAll(pipeFds[1], &r, sizeof r);
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(pipeFds[1]);
+        return r;
+    };
     EngineResult r;
-    bool received = readAll(pipeFds[0], &r, sizeof r);
-    ::close(pipeFds[0]);
-    int status = 0;
-    struct rusage usage {};
-    pid_t waited;
-    do {
-        waited = ::wait4(pid, &status, 0, &usage);
-    } while (waited < 0 && errno == EINTR);
-    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !received) {
-        std::snprintf(failed.error, sizeof failed.error, "the job's child process did not finish "
-                                                         "(status %d)", status);
+    ChildUsage usage;
+    std::string error;
+    if (!runInChild(work, r, usage, error)) {
+        EngineResult failed;
+        std::snprintf(failed.error, sizeof failed.error, "%s", error.c_str());
         return failed;
     }
-    r.peakRssKiB = usage.ru_maxrss; // KiB on Linux
-    r.userSeconds = double(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6;
-    r.systemSeconds = double(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6;
+    r.peakRssKiB = usage.peakRssKiB;
+    r.userSeconds = usage.userSeconds;
+    r.systemSeconds = usage.systemSeconds;
     return r;
 }
 
@@ -480,16 +248,6 @@ void usage(FILE* to)
                  kDefaultPages, kSmallPages);
 }
 
-std::optional<int> number(const char* text, int low, int high)
-{
-    char* end = nullptr;
-    errno = 0;
-    long n = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || n < low || n > high)
-        return std::nullopt;
-    return int(n);
-}
-
 std::optional<Options> parseOptions(int argc, char** argv)
 {
     Options o;
@@ -523,55 +281,6 @@ std::optional<Options> parseOptions(int argc, char** argv)
     }
     return o;
 }
-
-// The folder of the run: --out, or a new one under /tmp that goes away with the run.
-class WorkFolder {
-public:
-    explicit WorkFolder(const std::string& out)
-    {
-        if (!out.empty()) {
-            std::error_code ec;
-            fs::create_directories(out, ec);
-            if (fs::is_directory(out, ec))
-                m_path = fs::absolute(out, ec).lexically_normal().string();
-            return;
-        }
-        std::string tmpl = "/tmp/quillon-bench-XXXXXX";
-        if (::mkdtemp(tmpl.data())) {
-            m_path = tmpl;
-            m_owned = true;
-        }
-    }
-    ~WorkFolder()
-    {
-        std::error_code ec;
-        if (m_owned)
-            fs::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string file(const char* name) const { return m_path + "/" + name; }
-
-    void remove(const char* name) const
-    {
-        std::error_code ec;
-        fs::remove(file(name), ec);
-    }
-
-    // Writes back whatever is still dirty on the folder's file system, so that a timed phase
-    // does not share the disk with the write-back of the one before it.
-    void settle() const
-    {
-        int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::syncfs(fd);
-            ::close(fd);
-        }
-    }
-
-private:
-    std::string m_path;
-    bool m_owned = false;
-};
 
 double mb(double bytes) { return bytes / 1e6; }
 double mib(double kib) { return kib / 1024.0; }
@@ -629,13 +338,6 @@ int runMemory(const Options& o, const WorkFolder& folder)
     std::printf("  difference      %8.2f MiB   (%d pages minus %d pages)\n",
                 mib(double(growth[1] - growth[0])), sizes[1], sizes[0]);
     return 0;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 int runSpeed(const Options& o, const WorkFolder& folder)

@@ -26,6 +26,8 @@ constexpr qreal kReferencePixelSize = 2048.0;
 // Sizes beyond these come only from damaged or absurd pictures.
 constexpr qreal kMinPixelSize = 0.25;
 constexpr qreal kMaxPixelSize = 8192.0;
+// Resolved text fonts kept at once; a page uses a handful, only damaged pictures make more.
+constexpr size_t kMaxTextFonts = 64;
 
 const QString kDefaultFixedFace = QStringLiteral("Courier New");
 const QString kDefaultVariableFace = QStringLiteral("Arial");
@@ -226,7 +228,7 @@ bool PainterDevice::restoreDC(int saved)
 // ---------------------------------------------------------------------------------------------
 // Fonts
 
-LogFont PainterDevice::selectedFont() const
+const LogFont& PainterDevice::selectedFont() const
 {
     if (!(m_state.font & kStockFlag)) {
         auto it = m_objects.find(m_state.font);
@@ -234,25 +236,26 @@ LogFont PainterDevice::selectedFont() const
             return std::get<LogFont>(it->second);
     }
     // Stock fonts: the fixed ones as Courier New, the others as Arial; the default cell size.
-    LogFont f;
-    f.height = 0;
+    auto stockFont = [](uint8_t charSet, const QString& face) {
+        LogFont f;
+        f.height = 0;
+        f.charSet = charSet;
+        f.faceName = face.toStdU16String();
+        return f;
+    };
+    static const LogFont oemFixed = stockFont(kOemCharset, kDefaultFixedFace);
+    static const LogFont ansiFixed = stockFont(kAnsiCharset, kDefaultFixedFace);
+    static const LogFont ansiVariable = stockFont(kAnsiCharset, kDefaultVariableFace);
     switch (StockObject(stockIndex(m_state.font))) {
     case StockObject::OemFixedFont:
-        f.charSet = kOemCharset;
-        f.faceName = kDefaultFixedFace.toStdU16String();
-        break;
+        return oemFixed;
     case StockObject::AnsiFixedFont:
     case StockObject::SystemFixedFont:
     case StockObject::DeviceDefaultFont:
-        f.charSet = kAnsiCharset;
-        f.faceName = kDefaultFixedFace.toStdU16String();
-        break;
+        return ansiFixed;
     default:
-        f.charSet = kAnsiCharset;
-        f.faceName = kDefaultVariableFace.toStdU16String();
-        break;
+        return ansiVariable;
     }
-    return f;
 }
 
 const PainterDevice::FaceMetrics& PainterDevice::faceMetrics(const QString& face, int weight, bool italic)
@@ -317,6 +320,60 @@ PainterDevice::SizedFont PainterDevice::sizedFont(const QString& face, const Log
     return result;
 }
 
+size_t PainterDevice::TextFontHash::hash(const LogFont& f, qreal sx, qreal sy, qreal dpiY)
+{
+    size_t h = std::hash<std::u16string_view>()(f.faceName);
+    auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2); };
+    mix(std::hash<int64_t>()((int64_t(f.height) << 32) ^ uint32_t(f.width)));
+    mix(std::hash<int64_t>()((int64_t(f.escapement) << 32) ^ uint32_t(f.orientation)));
+    mix(std::hash<int64_t>()((int64_t(f.weight) << 32) ^ (uint32_t(f.italic) << 24) ^ (uint32_t(f.underline) << 16)
+                             ^ (uint32_t(f.strikeOut) << 8) ^ f.charSet));
+    mix(std::hash<int64_t>()((int64_t(f.outPrecision) << 24) ^ (int64_t(f.clipPrecision) << 16)
+                             ^ (int64_t(f.quality) << 8) ^ f.pitchAndFamily));
+    mix(std::hash<qreal>()(sx));
+    mix(std::hash<qreal>()(sy));
+    mix(std::hash<qreal>()(dpiY));
+    return h;
+}
+
+PainterDevice::TextFont& PainterDevice::textFont(const LogFont& font)
+{
+    // What sizedFont() reads besides the font: the mapping's scale and the device's resolution.
+    const qreal sx = std::abs(m_toDevice.m11());
+    const qreal sy = std::abs(m_toDevice.m22());
+    const QPaintDevice* device = m_painter.device();
+    const qreal dpiY = device ? device->logicalDpiY() : 96;
+    auto it = m_textFonts.find(TextFontKeyView{font, sx, sy, dpiY});
+    if (it != m_textFonts.end())
+        return it->second;
+    if (m_textFonts.size() >= kMaxTextFonts)
+        m_textFonts.clear();
+    TextFont t;
+    t.face = font.faceName.empty() ? kDefaultFixedFace : QString::fromStdU16String(font.faceName);
+    t.primary = sizedFont(t.face, font);
+    return m_textFonts.emplace(TextFontKey{font, sx, sy, dpiY}, std::move(t)).first->second;
+}
+
+// The cell of one character (units: 1, or 2 for a surrogate pair) in the primary face, or else in
+// the fallback face, or an invisible one.
+PainterDevice::Cell PainterDevice::lookUpGlyph(TextFont& font, const LogFont& lf, const QChar* chars, int units)
+{
+    quint32 glyph = 0;
+    int count = 1;
+    if (font.primary.raw.glyphIndexesForChars(chars, units, &glyph, &count) && count == 1 && glyph != 0)
+        return {glyph, false, true};
+    if (!font.fallbackResolved) {
+        font.fallback = sizedFont(QString::fromLatin1(kFallbackFace), lf);
+        font.fallbackResolved = true;
+    }
+    glyph = 0;
+    count = 1;
+    if (font.fallback.raw.isValid() && font.fallback.raw.glyphIndexesForChars(chars, units, &glyph, &count)
+        && count == 1 && glyph != 0)
+        return {glyph, true, true};
+    return {};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Text
 
@@ -324,12 +381,12 @@ bool PainterDevice::extTextOutA(Point ref, uint32_t options, const Rect* clip, s
                                 std::span<const int32_t> dx)
 {
     const uint8_t charSet = selectedFont().charSet;
-    std::u16string chars(bytes.size(), u'\0');
+    m_chars.resize(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
         const uint8_t b = uint8_t(bytes[i]);
-        chars[i] = charSet == kOemCharset ? dosToUnicode(m_codePage, b) : ansiToUnicode(b);
+        m_chars[i] = charSet == kOemCharset ? dosToUnicode(m_codePage, b) : ansiToUnicode(b);
     }
-    return drawText(ref, options, clip, chars, dx, !dx.empty());
+    return drawText(ref, options, clip, m_chars, dx, !dx.empty());
 }
 
 bool PainterDevice::extTextOutW(Point ref, uint32_t options, const Rect* clip, std::u16string_view text,
@@ -343,20 +400,15 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
 {
     if (hasDx && dx.size() < chars.size())
         return false;
-    const LogFont lf = selectedFont();
-    const QString face = lf.faceName.empty() ? kDefaultFixedFace : QString::fromStdU16String(lf.faceName);
-    const SizedFont primary = sizedFont(face, lf);
+    const LogFont& lf = selectedFont();
+    TextFont& resolved = textFont(lf);
+    const SizedFont& primary = resolved.primary;
     if (!primary.raw.isValid())
         return false;
-    SizedFont fallback; // loaded when a character needs it
+    const SizedFont& fallback = resolved.fallback; // loaded when a character first needs it
 
     // One cell per UTF-16 unit; a surrogate pair draws in the first of its two cells.
     const size_t n = chars.size();
-    struct Cell {
-        quint32 glyph = 0;
-        bool fromFallback = false;
-        bool visible = false;
-    };
     std::vector<Cell> cells(n);
     for (size_t i = 0; i < n; ++i) {
         char32_t c = chars[i];
@@ -370,20 +422,18 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
         if (isInvisible(c) || c == u' ')
             continue;
         const QChar* qc = reinterpret_cast<const QChar*>(chars.data() + i);
-        quint32 glyph = 0;
-        int count = 1;
-        if (primary.raw.glyphIndexesForChars(qc, units, &glyph, &count) && count == 1 && glyph != 0) {
-            cells[i] = {glyph, false, true};
-        } else {
-            if (!fallback.raw.isValid()) {
-                LogFont fl = lf;
-                fallback = sizedFont(QString::fromLatin1(kFallbackFace), fl);
+        if (c < kCachedChars) {
+            std::unique_ptr<CellBlock>& block = resolved.cells[c / 256];
+            if (!block)
+                block = std::make_unique<CellBlock>();
+            Cell& cached = (*block)[c % 256];
+            if (!cached.known) {
+                cached = lookUpGlyph(resolved, lf, qc, units);
+                cached.known = true;
             }
-            glyph = 0;
-            count = 1;
-            if (fallback.raw.isValid() && fallback.raw.glyphIndexesForChars(qc, units, &glyph, &count)
-                && count == 1 && glyph != 0)
-                cells[i] = {glyph, true, true};
+            cells[i] = cached;
+        } else {
+            cells[i] = lookUpGlyph(resolved, lf, qc, units);
         }
         if (units == 2)
             ++i;
@@ -392,12 +442,13 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
     // Cell positions along the run in device units.
     const qreal sx = std::abs(m_toDevice.m11());
     std::vector<qreal> x(n + 1, 0.0);
-    quint32 spaceGlyph = 0;
-    {
+    if (!resolved.spaceResolved) {
         const QChar space(u' ');
         int count = 1;
-        primary.raw.glyphIndexesForChars(&space, 1, &spaceGlyph, &count);
+        primary.raw.glyphIndexesForChars(&space, 1, &resolved.spaceGlyph, &count);
+        resolved.spaceResolved = true;
     }
+    const quint32 spaceGlyph = resolved.spaceGlyph;
     for (size_t i = 0; i < n; ++i) {
         qreal advance;
         if (hasDx) {
@@ -456,6 +507,8 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
     auto drawRun = [&](const SizedFont& font, bool fromFallback) {
         QList<quint32> glyphs;
         QList<QPointF> positions;
+        glyphs.reserve(qsizetype(n));
+        positions.reserve(qsizetype(n));
         for (size_t i = 0; i < n; ++i) {
             if (!cells[i].visible || cells[i].fromFallback != fromFallback)
                 continue;

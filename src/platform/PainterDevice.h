@@ -9,6 +9,9 @@
 #include <QString>
 #include <QTransform>
 
+#include <array>
+#include <cstddef>
+#include <memory>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -99,10 +102,63 @@ private:
         qreal widthPerPixel;  // average character width / pixel size
     };
 
+    // What a character cell draws: a glyph of the primary or the fallback face, or nothing.
+    struct Cell {
+        quint32 glyph = 0;
+        bool fromFallback = false;
+        bool visible = false;
+        bool known = false; // in the glyph cache: looked up already
+    };
+    // The cells of characters below kCachedChars, in blocks of 256 made on first use.
+    static constexpr char32_t kCachedChars = 0x3000;
+    using CellBlock = std::array<Cell, 256>;
+
+    // The fonts of one text call: a logical font resolved for one mapping scale and resolution.
+    // Text calls come by the hundred on a page with a handful of fonts, so each is resolved once,
+    // and so is the glyph of each character it draws.
+    struct TextFont {
+        QString face;
+        SizedFont primary;
+        SizedFont fallback;            // resolved when a character first needs it
+        bool fallbackResolved = false;
+        bool spaceResolved = false;
+        quint32 spaceGlyph = 0;        // of the primary face, for runs without advances
+        std::array<std::unique_ptr<CellBlock>, kCachedChars / 256> cells;
+    };
+    struct TextFontKey {
+        LogFont font;
+        qreal scaleX;
+        qreal scaleY;
+        qreal dpiY;
+    };
+    // Looks text fonts up by a key or by its parts, without copying the face name.
+    struct TextFontKeyView {
+        const LogFont& font;
+        qreal scaleX;
+        qreal scaleY;
+        qreal dpiY;
+    };
+    struct TextFontHash {
+        using is_transparent = void;
+        size_t operator()(const TextFontKey& k) const { return hash(k.font, k.scaleX, k.scaleY, k.dpiY); }
+        size_t operator()(const TextFontKeyView& k) const { return hash(k.font, k.scaleX, k.scaleY, k.dpiY); }
+        static size_t hash(const LogFont& f, qreal sx, qreal sy, qreal dpiY);
+    };
+    struct TextFontEqual {
+        using is_transparent = void;
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const
+        {
+            return a.scaleX == b.scaleX && a.scaleY == b.scaleY && a.dpiY == b.dpiY && a.font == b.font;
+        }
+    };
+
     void updateTransform();
-    LogFont selectedFont() const;
+    const LogFont& selectedFont() const;
     const FaceMetrics& faceMetrics(const QString& face, int weight, bool italic);
     SizedFont sizedFont(const QString& face, const LogFont& font);
+    TextFont& textFont(const LogFont& font);
+    Cell lookUpGlyph(TextFont& font, const LogFont& lf, const QChar* chars, int units);
     bool drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
                   std::span<const int32_t> dx, bool hasDx);
     void applyPenAndBrush();
@@ -118,6 +174,8 @@ private:
 
     QHash<QString, FaceMetrics> m_faces;   // by face, weight and italic
     QHash<QString, QRawFont> m_sizedFonts; // by face, weight, italic and pixel size
+    std::unordered_map<TextFontKey, TextFont, TextFontHash, TextFontEqual> m_textFonts;
+    std::u16string m_chars; // the text of the current call, decoded
 };
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -157,7 +158,7 @@ EmfRecorder::Kind EmfRecorder::kindOf(GdiObject object) const
 GdiObject EmfRecorder::createFont(const LogFont& font)
 {
     uint32_t ih = allocHandle(Kind::Font);
-    m_fontHeights[ih] = font.height < 0 ? -font.height : font.height;
+    m_fontHeights[ih] = clamp32(std::abs(int64_t(font.height)));
     uint8_t* p = beginRecord(EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
     put32(p + 8, ih);
     put32(p + 12, uint32_t(font.height));

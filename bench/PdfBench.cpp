@@ -1,0 +1,779 @@
+// How fast a spool stream prints into a PDF file.
+//
+// A spool stream of N pages (the page-store benchmark's stream: 66 lines of 80 columns, mixed
+// pitches and attributes) is generated in memory and printed into a PDF file exactly as
+// `quillon-render SPOOL -o out.pdf` prints it: printer mode, PdfFilePrinter on a file in the work
+// folder, the report run, then finish(). Every run happens in a forked child that starts its own
+// QGuiApplication on the offscreen platform, so that its peak RSS is the job's own.
+//
+// Besides the plain run, three runs of the same stream split the time:
+//   - the same PDF job with the printer wrapped so that the time spent inside the page surface's
+//     drawing calls (the QPainter device and Qt's PDF engine behind it) and inside the page turns
+//     (where Qt writes each finished page's content) is summed;
+//   - the job in printer mode on a printer that draws nothing: the engine painting the pictures and
+//     the player walking them, without Qt;
+//   - the job into a page store, as the page-store benchmark runs it.
+// The PDF's page count is checked against the stream with PdfFilePrinter::pageCount() and, when it
+// is installed, with pdfinfo; a mismatch fails the run (exit status 1).
+//
+// It measures and reports; it never judges the times.
+
+#include "SpoolGenerator.h"
+
+#include "PdfPrinter.h"
+#include "escp/PageRenderer.h"
+#include "escp/PrinterState.h"
+#include "intake/JobSetup.h"
+#include "posix/PosixFileAccess.h"
+#include "report/MainReportDesign.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportProgress.h"
+#include "report/VxReport.h"
+#include "settings/Settings.h"
+
+#include <QGuiApplication>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/stat.h>
+
+extern char** environ;
+
+using namespace quillon;
+using namespace quillon::bench;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDefaultPages = 2000;
+constexpr int kSmallPages = 200;
+constexpr const char* kPdfName = "bench.pdf";
+constexpr const char* kStoreName = "preview.vxr";
+constexpr const char* kSpoolName = "bench.prn"; // the job's name only: the spool is in memory
+
+// ---------------------------------------------------------------------------------------------
+// Printers for the split
+
+// A printer with the PDF file printer's page (a whole A4 sheet at 2540 dots per inch) whose page
+// surface draws nothing: the job runs as it would into the PDF, without Qt.
+class NullContext final : public DrawingContext {
+public:
+    GdiObject createFont(const LogFont&) override { return newObject(Kind::Font); }
+    GdiObject createPen(const LogPen&) override { return newObject(Kind::Pen); }
+    GdiObject createBrush(const LogBrush&) override { return newObject(Kind::Brush); }
+    GdiObject selectObject(GdiObject object) override
+    {
+        Kind kind = kindOf(object);
+        return kind == Kind::None ? 0 : std::exchange(m_selected[int(kind)], object);
+    }
+    bool deleteObject(GdiObject object) override
+    {
+        if (object & kStockFlag || kindOf(object) == Kind::None)
+            return false;
+        for (GdiObject s : m_selected)
+            if (s == object)
+                return false;
+        m_kinds[object - 1] = Kind::None;
+        return true;
+    }
+    uint32_t setTextAlign(uint32_t align) override { return std::exchange(m_align, align); }
+    ColorRef setTextColor(ColorRef c) override { return std::exchange(m_textColor, c); }
+    ColorRef setBkColor(ColorRef c) override { return std::exchange(m_bkColor, c); }
+    int setBkMode(int mode) override { return std::exchange(m_bkMode, mode); }
+    int setMapMode(int mode) override { return std::exchange(m_mapMode, mode); }
+    void setWindowExt(Size) override {}
+    void setWindowOrg(Point org) override { m_windowOrg = org; }
+    void setViewportExt(Size) override {}
+    void setViewportOrg(Point) override {}
+    Point windowOrg() const override { return m_windowOrg; }
+    int saveDC() override { return ++m_saved; }
+    bool restoreDC(int) override { return m_saved > 0 ? (--m_saved, true) : false; }
+    bool extTextOutA(Point, uint32_t, const Rect*, std::string_view, std::span<const int32_t>) override
+    {
+        return true;
+    }
+    bool extTextOutW(Point, uint32_t, const Rect*, std::u16string_view, std::span<const int32_t>) override
+    {
+        return true;
+    }
+    void moveTo(Point) override {}
+    void lineTo(Point) override {}
+    void rectangle(const Rect&) override {}
+    void polyline(std::span<const Point>) override {}
+    void polygon(std::span<const Point>) override {}
+
+private:
+    enum class Kind { None = -1, Font = 0, Pen = 1, Brush = 2 };
+
+    GdiObject newObject(Kind kind)
+    {
+        m_kinds.push_back(kind);
+        return GdiObject(m_kinds.size());
+    }
+    Kind kindOf(GdiObject object) const
+    {
+        if (object & kStockFlag) {
+            const uint32_t i = object & ~kStockFlag;
+            return i <= 5 ? Kind::Brush : i <= 8 ? Kind::Pen : i == 9 || i == 15 ? Kind::None : Kind::Font;
+        }
+        return object >= 1 && object <= m_kinds.size() ? m_kinds[object - 1] : Kind::None;
+    }
+
+    std::vector<Kind> m_kinds;
+    GdiObject m_selected[3] = {stockObject(StockObject::SystemFont), stockObject(StockObject::BlackPen),
+                               stockObject(StockObject::WhiteBrush)};
+    uint32_t m_align = 0;
+    ColorRef m_textColor = 0;
+    ColorRef m_bkColor = 0xFFFFFF;
+    int m_bkMode = kOpaque;
+    int m_mapMode = kMmText;
+    Point m_windowOrg;
+    int m_saved = 0;
+};
+
+class NullPrinter final : public ReportPrinter {
+public:
+    bool selectDefaultPrinter() override { return true; }
+    std::optional<PrinterPageMetrics> pageMetrics() override
+    {
+        PrinterPageMetrics m;
+        m.printableWidth = 21000;
+        m.printableHeight = 29700;
+        m.dpiX = 2540;
+        m.dpiY = 2540;
+        return m;
+    }
+    void setOrientation(PrinterOrientation) override {}
+    void setDocumentTitle(const std::string&) override {}
+    bool beginDoc() override { return !m_open && (m_open = true, ++m_pages, true); }
+    bool endDoc() override { return std::exchange(m_open, false); }
+    bool newPage() override { return m_open && (++m_pages, true); }
+    bool abortDoc() override { return std::exchange(m_open, false); }
+    bool printing() const override { return m_open; }
+    DrawingContext* pageSurface() override { return m_open ? &m_surface : nullptr; }
+    int pageCount() const { return m_pages; }
+
+private:
+    NullContext m_surface;
+    bool m_open = false;
+    int m_pages = 0;
+};
+
+// Sums the time spent inside another drawing context's calls.
+class TimedContext final : public DrawingContext {
+public:
+    void setTarget(DrawingContext* target) { m_target = target; }
+    double seconds() const { return std::chrono::duration<double>(m_spent).count(); }
+    int64_t calls() const { return m_calls; }
+    int64_t textCalls() const { return m_textCalls; }
+
+    GdiObject createFont(const LogFont& f) override { return timed([&] { return m_target->createFont(f); }); }
+    GdiObject createPen(const LogPen& p) override { return timed([&] { return m_target->createPen(p); }); }
+    GdiObject createBrush(const LogBrush& b) override { return timed([&] { return m_target->createBrush(b); }); }
+    GdiObject selectObject(GdiObject o) override { return timed([&] { return m_target->selectObject(o); }); }
+    bool deleteObject(GdiObject o) override { return timed([&] { return m_target->deleteObject(o); }); }
+    uint32_t setTextAlign(uint32_t a) override { return timed([&] { return m_target->setTextAlign(a); }); }
+    ColorRef setTextColor(ColorRef c) override { return timed([&] { return m_target->setTextColor(c); }); }
+    ColorRef setBkColor(ColorRef c) override { return timed([&] { return m_target->setBkColor(c); }); }
+    int setBkMode(int m) override { return timed([&] { return m_target->setBkMode(m); }); }
+    int setMapMode(int m) override { return timed([&] { return m_target->setMapMode(m); }); }
+    void setWindowExt(Size s) override { timed([&] { m_target->setWindowExt(s); }); }
+    void setWindowOrg(Point p) override { timed([&] { m_target->setWindowOrg(p); }); }
+    void setViewportExt(Size s) override { timed([&] { m_target->setViewportExt(s); }); }
+    void setViewportOrg(Point p) override { timed([&] { m_target->setViewportOrg(p); }); }
+    Point windowOrg() const override { return m_target->windowOrg(); }
+    int saveDC() override { return timed([&] { return m_target->saveDC(); }); }
+    bool restoreDC(int s) override { return timed([&] { return m_target->restoreDC(s); }); }
+    bool extTextOutA(Point ref, uint32_t options, const Rect* clip, std::string_view bytes,
+                     std::span<const int32_t> dx) override
+    {
+        ++m_textCalls;
+        return timed([&] { return m_target->extTextOutA(ref, options, clip, bytes, dx); });
+    }
+    bool extTextOutW(Point ref, uint32_t options, const Rect* clip, std::u16string_view text,
+                     std::span<const int32_t> dx) override
+    {
+        ++m_textCalls;
+        return timed([&] { return m_target->extTextOutW(ref, options, clip, text, dx); });
+    }
+    void moveTo(Point p) override { timed([&] { m_target->moveTo(p); }); }
+    void lineTo(Point p) override { timed([&] { m_target->lineTo(p); }); }
+    void rectangle(const Rect& r) override { timed([&] { m_target->rectangle(r); }); }
+    void polyline(std::span<const Point> p) override { timed([&] { m_target->polyline(p); }); }
+    void polygon(std::span<const Point> p) override { timed([&] { m_target->polygon(p); }); }
+
+private:
+    template <class F>
+    auto timed(F&& f) -> decltype(f())
+    {
+        ++m_calls;
+        const auto start = Clock::now();
+        struct Add {
+            Clock::duration& spent;
+            Clock::time_point start;
+            ~Add() { spent += Clock::now() - start; }
+        } add{m_spent, start};
+        return f();
+    }
+
+    DrawingContext* m_target = nullptr;
+    Clock::duration m_spent{};
+    int64_t m_calls = 0;
+    int64_t m_textCalls = 0;
+};
+
+// The PDF file printer with its page surface and its page turns timed.
+class TimedPrinter final : public ReportPrinter {
+public:
+    explicit TimedPrinter(PdfFilePrinter& inner) : m_inner(inner) {}
+
+    bool selectDefaultPrinter() override { return m_inner.selectDefaultPrinter(); }
+    std::optional<PrinterPageMetrics> pageMetrics() override { return m_inner.pageMetrics(); }
+    void setOrientation(PrinterOrientation o) override { m_inner.setOrientation(o); }
+    void setDocumentTitle(const std::string& t) override { m_inner.setDocumentTitle(t); }
+    bool beginDoc() override { return turn([&] { return m_inner.beginDoc(); }); }
+    bool endDoc() override { return turn([&] { return m_inner.endDoc(); }); }
+    bool newPage() override { return turn([&] { return m_inner.newPage(); }); }
+    bool abortDoc() override { return m_inner.abortDoc(); }
+    bool printing() const override { return m_inner.printing(); }
+    DrawingContext* pageSurface() override
+    {
+        DrawingContext* surface = m_inner.pageSurface();
+        if (!surface)
+            return nullptr;
+        m_surface.setTarget(surface);
+        return &m_surface;
+    }
+    std::string lastError() const override { return m_inner.lastError(); }
+
+    const TimedContext& surface() const { return m_surface; }
+    double turnSeconds() const { return m_turnSeconds; }
+
+private:
+    template <class F>
+    bool turn(F&& f)
+    {
+        const auto start = Clock::now();
+        bool ok = f();
+        m_turnSeconds += secondsSince(start);
+        return ok;
+    }
+
+    PdfFilePrinter& m_inner;
+    TimedContext m_surface;
+    double m_turnSeconds = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The jobs, in forked children
+
+enum class JobKind { Pdf, TimedPdf, NullPrinter, Store };
+
+struct JobResult {
+    int ok = 0;
+    int32_t reportPages = 0;  // pages the report made
+    int32_t printerPages = 0; // pages the printer counted (PdfFilePrinter::pageCount())
+    double appSeconds = 0;    // starting the QGuiApplication, before the job
+    double runSeconds = 0;    // TVxReport::Run()
+    double finishSeconds = 0; // PdfFilePrinter::finish()
+    double surfaceSeconds = 0; // timed run: inside the page surface's calls
+    double turnSeconds = 0;    // timed run: inside beginDoc, newPage and endDoc
+    int64_t surfaceCalls = 0;
+    int64_t textCalls = 0;
+    int64_t outputBytes = 0;  // the PDF or the page store
+    int32_t pdfinfoPages = -1; // filled in by the parent: the PDF's pages as pdfinfo counts them
+    int64_t startRssKiB = 0;  // the child's resident set when the job began (Qt started)
+    int64_t peakRssKiB = 0;   // filled in by the parent from wait4()
+    double userSeconds = 0;   // the child's CPU time, from wait4() too
+    double systemSeconds = 0;
+    char error[512] = {};
+
+    double totalSeconds() const { return runSeconds + finishSeconds; }
+};
+
+QtMessageHandler qtDefaultHandler = nullptr;
+
+// Qt's remark about a missing runtime folder means nothing to a job that draws offscreen.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    qtDefaultHandler(type, context, message);
+}
+
+int64_t fileSize(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+}
+
+// One job over spool, wired as `quillon-render SPOOL -o OUT` wires it for the output of kind.
+// Runs in the child; the QGuiApplication lives until the child exits.
+JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
+{
+    JobResult r;
+    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf) {
+        // Fonts need a GUI application, not a display.
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qtDefaultHandler = qInstallMessageHandler(quietMessages);
+        static int argc = 1;
+        static char name[] = "quillon-bench-pdf";
+        static char* argv[] = {name, nullptr};
+        const auto appStart = Clock::now();
+        new QGuiApplication(argc, argv); // lives as long as the child
+        r.appSeconds = secondsSince(appStart);
+    }
+    r.startRssKiB = residentKiB();
+
+    const std::string pdfPath = folder.file(kPdfName);
+    const std::string storePath = folder.file(kStoreName);
+    TSettings settings;
+    settings.FontName = "Courier New";
+    settings.FontSize = 12;
+    settings.PageOrient = "P";
+    settings.Preview = kind == JobKind::Store;
+    std::string_view header = spool.substr(0, 16);
+
+    const auto start = Clock::now();
+    std::optional<PdfFilePrinter> pdf;
+    std::optional<TimedPrinter> timed;
+    NullPrinter null;
+    SheetOnlyPrinter sheet(21000, 29700);
+    ReportPrinter* printer = &sheet;
+    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf) {
+        printer = &pdf.emplace(pdfPath, DosCodePage::Cp852);
+        if (kind == JobKind::TimedPdf)
+            printer = &timed.emplace(*pdf);
+    } else if (kind == JobKind::NullPrinter) {
+        printer = &null;
+    }
+
+    TPrinterState state;
+    PageRenderer renderer(state, settings);
+    MemoryByteSource source(spool);
+    renderer.JobFile = &source;
+
+    PosixFileAccess files(folder.path());
+    SilentProgress silent;
+    TVxReport report(*printer, files, silent);
+    applyMainReportDesign(report);
+    report.OnPaintPage = [&renderer](TVxReport& sender, TVxCanvas& canvas, bool& stop) {
+        renderer.RAPPaintPage(sender, canvas, stop);
+    };
+    // Printing, this makes the report print (not preview) with ShowPrintProgress off, as it does
+    // for quillon-render.
+    prepareJob(state, settings, *printer, header, folder.file(kSpoolName), report, renderer);
+    if (kind == JobKind::Store)
+        report.ReportFile = storePath;
+
+    const bool ok = report.Run();
+    r.runSeconds = secondsSince(start);
+    // Printing, PageNo() is the number of the page that would come next; into a store, the last.
+    r.reportPages = kind == JobKind::Store ? report.PageNo() : report.PageNo() - 1;
+    if (!ok) {
+        std::snprintf(r.error, sizeof r.error, "%s: %s%s%s", report.ErrorClassName().c_str(),
+                      report.ErrorMessage().c_str(), printer->lastError().empty() ? "" : "; the printer says: ",
+                      printer->lastError().c_str());
+        return r;
+    }
+    if (pdf) {
+        const auto finishStart = Clock::now();
+        const bool finished = pdf->finish();
+        r.finishSeconds = secondsSince(finishStart);
+        if (!finished) {
+            std::snprintf(r.error, sizeof r.error, "cannot write %s", pdfPath.c_str());
+            return r;
+        }
+        r.printerPages = pdf->pageCount();
+        r.outputBytes = fileSize(pdfPath);
+    } else if (kind == JobKind::NullPrinter) {
+        r.printerPages = null.pageCount();
+    } else {
+        r.printerPages = r.reportPages;
+        r.outputBytes = fileSize(storePath);
+    }
+    if (timed) {
+        r.surfaceSeconds = timed->surface().seconds();
+        r.surfaceCalls = timed->surface().calls();
+        r.textCalls = timed->surface().textCalls();
+        r.turnSeconds = timed->turnSeconds();
+    }
+    r.ok = 1;
+    return r;
+}
+
+JobResult runJobInChild(JobKind kind, std::string_view spool, const WorkFolder& folder)
+{
+    auto work = [&] {
+        JobResult r;
+        try {
+            r = runJob(kind, spool, folder);
+        } catch (const std::exception& e) {
+            std::snprintf(r.error, sizeof r.error, "%s", e.what());
+        }
+        return r;
+    };
+    JobResult r;
+    ChildUsage usage;
+    std::string error;
+    if (!runInChild(work, r, usage, error)) {
+        JobResult failed;
+        std::snprintf(failed.error, sizeof failed.error, "%s", error.c_str());
+        return failed;
+    }
+    r.peakRssKiB = usage.peakRssKiB;
+    r.userSeconds = usage.userSeconds;
+    r.systemSeconds = usage.systemSeconds;
+    return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking the PDF
+
+// Whether program is an executable file in one of PATH's folders.
+bool onPath(const char* program)
+{
+    const char* path = std::getenv("PATH");
+    std::string_view dirs = path ? path : "/usr/bin:/bin";
+    while (!dirs.empty()) {
+        const size_t colon = dirs.find(':');
+        std::string dir(dirs.substr(0, colon));
+        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Runs a program and returns its standard output; nothing when it could not run or failed.
+std::optional<std::string> output(std::vector<std::string> args)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while (spawned == 0 && ((n = ::read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+        if (n > 0)
+            text.append(buffer, size_t(n));
+    ::close(fds[0]);
+    if (spawned != 0)
+        return std::nullopt;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return text;
+}
+
+// The page count pdfinfo reads from the file; -1 when pdfinfo could not read it.
+int pdfinfoPages(const std::string& path)
+{
+    std::optional<std::string> info = output({"pdfinfo", path});
+    if (!info)
+        return -1;
+    const size_t at = info->find("\nPages:");
+    if (at == std::string::npos)
+        return -1;
+    return std::atoi(info->c_str() + at + 7);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The program
+
+struct Options {
+    int pages = kDefaultPages;
+    int repeat = 1;
+    std::string out;
+    bool pdfOnly = false;
+};
+
+void usage(FILE* to)
+{
+    std::fprintf(to,
+                 "usage: quillon-bench-pdf [--pages N] [--repeat K] [--out DIR] [--pdf-only]\n"
+                 "  --pages N   pages of the generated spool stream (default %d)\n"
+                 "  --repeat K  measure K times and report the medians (default 1)\n"
+                 "  --out DIR   folder for the PDF and the page store (default: a new folder under\n"
+                 "              /tmp); the files are removed afterwards\n"
+                 "  --pdf-only  only the PDF job, once per repeat: no split, no %d-page run (for\n"
+                 "              profiling)\n",
+                 kDefaultPages, kSmallPages);
+}
+
+std::optional<Options> parseOptions(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--pages" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 1000000);
+            if (!n) {
+                std::fprintf(stderr, "quillon-bench-pdf: --pages wants 1 to 1000000\n");
+                return std::nullopt;
+            }
+            o.pages = *n;
+        } else if (a == "--repeat" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 100);
+            if (!n) {
+                std::fprintf(stderr, "quillon-bench-pdf: --repeat wants 1 to 100\n");
+                return std::nullopt;
+            }
+            o.repeat = *n;
+        } else if (a == "--out" && i + 1 < argc) {
+            o.out = argv[++i];
+        } else if (a == "--pdf-only") {
+            o.pdfOnly = true;
+        } else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            std::exit(0);
+        } else {
+            usage(stderr);
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
+// What reading the clock costs, in seconds: the timed run reads it twice a call.
+double clockCost()
+{
+    constexpr int kReads = 1000000;
+    Clock::rep sum = 0;
+    const auto start = Clock::now();
+    for (int i = 0; i < kReads; ++i)
+        sum += Clock::now().time_since_epoch().count() & 1;
+    const double seconds = secondsSince(start);
+    return sum >= 0 ? seconds / kReads : 0;
+}
+
+double mb(double bytes) { return bytes / 1e6; }
+double mib(double kib) { return kib / 1024.0; }
+double ms(double seconds) { return seconds * 1e3; }
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "quillon-bench-pdf: %s\n", message.c_str());
+    return 1;
+}
+
+// One job of kind over the stream, its page counts checked. A PDF is checked with pdfinfo too
+// (when present) and then removed, as is a page store.
+std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, const WorkFolder& folder,
+                                     int& pdfinfoCount, std::string& error)
+{
+    folder.settle();
+    JobResult r = runJobInChild(kind, spool.bytes, folder);
+    pdfinfoCount = -1;
+    if (r.ok && (kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo"))
+        pdfinfoCount = r.pdfinfoPages = pdfinfoPages(folder.file(kPdfName));
+    folder.remove(kPdfName);
+    folder.remove(kStoreName);
+    if (!r.ok) {
+        error = std::string("the job failed: ") + r.error;
+        return std::nullopt;
+    }
+    const int expected = int(spool.pages.size());
+    if (r.reportPages != expected || r.printerPages != expected) {
+        error = "the job made " + std::to_string(r.reportPages) + " pages (the printer counted "
+              + std::to_string(r.printerPages) + ") of a " + std::to_string(expected) + "-page stream";
+        return std::nullopt;
+    }
+    if ((kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo") && pdfinfoCount != expected) {
+        error = pdfinfoCount < 0 ? std::string("pdfinfo cannot read the PDF")
+                                 : "pdfinfo counts " + std::to_string(pdfinfoCount) + " pages in the PDF of a "
+                                       + std::to_string(expected) + "-page stream";
+        return std::nullopt;
+    }
+    return r;
+}
+
+template <class F>
+double medianOf(const std::vector<JobResult>& runs, F&& field)
+{
+    std::vector<double> values;
+    for (const JobResult& r : runs)
+        values.push_back(double(field(r)));
+    return median(values);
+}
+
+int run(const Options& o, const WorkFolder& folder)
+{
+    const bool pdfinfo = onPath("pdfinfo");
+    std::vector<JobResult> pdfs, timeds, nulls, stores;
+    {
+        const SpoolStream spool = SpoolGenerator().generate(o.pages);
+        std::printf("PDF benchmark: %d pages of %d lines x %d columns (mixed pitches and attributes)\n",
+                    o.pages, kLinesPerPage, kColumns);
+        std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
+        std::printf("  folder           %s\n", folder.path().c_str());
+        std::fflush(stdout);
+        for (int k = 0; k < o.repeat; ++k) {
+            std::string error;
+            int counted = -1;
+            std::optional<JobResult> r = measuredJob(JobKind::Pdf, spool, folder, counted, error);
+            if (!r)
+                return fail(error);
+            pdfs.push_back(*r);
+            if (o.pdfOnly)
+                continue;
+            r = measuredJob(JobKind::TimedPdf, spool, folder, counted, error);
+            if (!r)
+                return fail("the timed PDF job: " + error);
+            timeds.push_back(*r);
+            r = measuredJob(JobKind::NullPrinter, spool, folder, counted, error);
+            if (!r)
+                return fail("the job on a printer that draws nothing: " + error);
+            nulls.push_back(*r);
+            r = measuredJob(JobKind::Store, spool, folder, counted, error);
+            if (!r)
+                return fail("the page-store job: " + error);
+            stores.push_back(*r);
+        }
+    }
+
+    const JobResult& first = pdfs.front();
+    const double total = medianOf(pdfs, [](const JobResult& r) { return r.totalSeconds(); });
+    const double runTime = medianOf(pdfs, [](const JobResult& r) { return r.runSeconds; });
+    const double finish = medianOf(pdfs, [](const JobResult& r) { return r.finishSeconds; });
+    const double bytes = medianOf(pdfs, [](const JobResult& r) { return r.outputBytes; });
+    if (o.repeat > 1) {
+        std::printf("  %d runs; figures are medians. PDF job per run (s):", o.repeat);
+        for (const JobResult& r : pdfs)
+            std::printf(" %.3f", r.totalSeconds());
+        std::printf("\n");
+    }
+    std::printf("PDF job: spool -> PdfFilePrinter, as quillon-render SPOOL -o out.pdf\n");
+    std::printf("  wall time        %.3f s (report run %.3f s + finish() %.3f s); the child's CPU: "
+                "%.3f s user, %.3f s system\n",
+                total, runTime, finish, medianOf(pdfs, [](const JobResult& r) { return r.userSeconds; }),
+                medianOf(pdfs, [](const JobResult& r) { return r.systemSeconds; }));
+    const double cpu = medianOf(pdfs, [](const JobResult& r) { return r.userSeconds + r.systemSeconds; });
+    std::printf("  pages/s          %.0f (by the child's CPU time, which other load on the machine does not "
+                "stretch: %.0f)\n",
+                o.pages / total, o.pages / cpu);
+    std::printf("  PDF size         %lld bytes (%.2f MB, %.1f KB a page)\n", (long long)bytes, mb(bytes),
+                bytes / o.pages / 1e3);
+    std::printf("  pages            %d made; PdfFilePrinter::pageCount() %d; pdfinfo %s\n", first.reportPages,
+                first.printerPages,
+                pdfinfo ? std::to_string(first.pdfinfoPages).c_str() : "not installed, not checked");
+    std::printf("  Qt start         %.3f s before the job (QGuiApplication, not in the wall time)\n",
+                medianOf(pdfs, [](const JobResult& r) { return r.appSeconds; }));
+    JobResult memory = first; // the medians of the runs
+    memory.peakRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.peakRssKiB; }));
+    memory.startRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.startRssKiB; }));
+    memory.runSeconds = runTime;
+    memory.finishSeconds = finish;
+    std::printf("  peak RSS         %.2f MiB (%.2f MiB when the job began, growth %.2f MiB)\n",
+                mib(double(memory.peakRssKiB)), mib(double(memory.startRssKiB)),
+                mib(double(memory.peakRssKiB - memory.startRssKiB)));
+    if (o.pdfOnly)
+        return 0;
+
+    const double tRun = medianOf(timeds, [](const JobResult& r) { return r.runSeconds; });
+    const double tSurface = medianOf(timeds, [](const JobResult& r) { return r.surfaceSeconds; });
+    const double tTurn = medianOf(timeds, [](const JobResult& r) { return r.turnSeconds; });
+    const double tFinish = medianOf(timeds, [](const JobResult& r) { return r.finishSeconds; });
+    const double tTotal = tRun + tFinish;
+    const double tEngine = tRun - tSurface - tTurn;
+    const double timing = 2 * clockCost() * double(medianOf(timeds, [](const JobResult& r) { return r.surfaceCalls; }));
+    const double nullRun = medianOf(nulls, [](const JobResult& r) { return r.runSeconds; });
+    const double storeRun = medianOf(stores, [](const JobResult& r) { return r.runSeconds; });
+    const double storeBytes = medianOf(stores, [](const JobResult& r) { return r.outputBytes; });
+    auto share = [&](double part) { return tTotal > 0 ? 100.0 * part / tTotal : 0.0; };
+    const JobResult& t = timeds.front();
+
+    std::printf("Where the time goes (the same job with the printer's calls timed: %.3f s, %lld drawing "
+                "calls, %lld of them text, %.1f a page)\n",
+                tTotal, (long long)t.surfaceCalls, (long long)t.textCalls, double(t.surfaceCalls) / o.pages);
+    std::printf("  engine           %8.3f s %5.1f %%  %6.3f ms a page  paints the pictures, the player "
+                "walks them\n",
+                tEngine, share(tEngine), ms(tEngine / o.pages));
+    std::printf("                                                      (%.3f s of it is the timing's own "
+                "clock reads)\n",
+                timing);
+    std::printf("  drawing          %8.3f s %5.1f %%  %6.3f ms a page  PainterDevice -> QPainter -> "
+                "Qt's PDF engine\n",
+                tSurface, share(tSurface), ms(tSurface / o.pages));
+    std::printf("  page turns       %8.3f s %5.1f %%  %6.3f ms a page  Qt writes each finished page\n", tTurn,
+                share(tTurn), ms(tTurn / o.pages));
+    std::printf("  finish()         %8.3f s %5.1f %%                     Qt writes the fonts and the "
+                "rest of the file\n",
+                tFinish, share(tFinish));
+    std::printf("Reference runs of the same stream, no Qt\n");
+    std::printf("  printer mode, a printer that draws nothing   %.3f s (%.0f pages/s)\n", nullRun,
+                o.pages / nullRun);
+    std::printf("  into a page store (%.2f MB)                 %.3f s (%.0f pages/s)\n", mb(storeBytes),
+                storeRun, o.pages / storeRun);
+    std::printf("  so drawing into the PDF (PainterDevice, QPainter, Qt's PDF writer) takes %.3f s of the "
+                "PDF job's %.3f s (%.1f %%)\n",
+                total - nullRun, total, 100.0 * (total - nullRun) / total);
+
+    // Peak RSS for a short job and for the full one.
+    const int small = std::min(kSmallPages, o.pages);
+    std::optional<JobResult> smallRun;
+    {
+        const SpoolStream spool = SpoolGenerator().generate(small);
+        std::string error;
+        int counted = -1;
+        smallRun = measuredJob(JobKind::Pdf, spool, folder, counted, error);
+        if (!smallRun)
+            return fail("the " + std::to_string(small) + "-page PDF job: " + error);
+    }
+    std::printf("Peak RSS of the PDF job in a forked child (ru_maxrss from wait4(); at start: the child "
+                "with Qt started\nand the stream it inherited)\n");
+    const JobResult* both[2] = {&*smallRun, &memory};
+    const int sizes[2] = {small, o.pages};
+    for (int i = 0; i < 2; ++i)
+        std::printf("  %7d pages   peak %7.2f MiB   at start %6.2f MiB   growth %7.2f MiB   (job %.3f s)\n",
+                    sizes[i], mib(double(both[i]->peakRssKiB)), mib(double(both[i]->startRssKiB)),
+                    mib(double(both[i]->peakRssKiB - both[i]->startRssKiB)), both[i]->totalSeconds());
+    std::printf("Checked: %d pages in the PDF (PdfFilePrinter::pageCount()%s) in every run\n", o.pages,
+                pdfinfo ? " and pdfinfo" : "; pdfinfo is not installed");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<Options> o = parseOptions(argc, argv);
+    if (!o)
+        return 1;
+    WorkFolder folder(o->out);
+    if (folder.path().empty())
+        return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
+    try {
+        return run(*o, folder);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
