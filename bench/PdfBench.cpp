@@ -531,36 +531,10 @@ void usage(FILE* to)
 
 std::optional<Options> parseOptions(int argc, char** argv)
 {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (a == "--pages" && i + 1 < argc) {
-            std::optional<int> n = number(argv[++i], 1, 1000000);
-            if (!n) {
-                std::fprintf(stderr, "quillon-bench-pdf: --pages wants 1 to 1000000\n");
-                return std::nullopt;
-            }
-            o.pages = *n;
-        } else if (a == "--repeat" && i + 1 < argc) {
-            std::optional<int> n = number(argv[++i], 1, 100);
-            if (!n) {
-                std::fprintf(stderr, "quillon-bench-pdf: --repeat wants 1 to 100\n");
-                return std::nullopt;
-            }
-            o.repeat = *n;
-        } else if (a == "--out" && i + 1 < argc) {
-            o.out = argv[++i];
-        } else if (a == "--pdf-only") {
-            o.pdfOnly = true;
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            std::exit(0);
-        } else {
-            usage(stderr);
-            return std::nullopt;
-        }
-    }
-    return o;
+    std::optional<BenchOptions> b = parseBenchOptions(argc, argv, "quillon-bench-pdf", kDefaultPages, "--pdf-only", usage);
+    if (!b)
+        return std::nullopt;
+    return Options{b->pages, b->repeat, b->out, b->extra};
 }
 
 // What reading the clock costs, in seconds: the timed run reads it twice a call.

@@ -235,4 +235,40 @@ void WorkFolder::settle() const
     }
 }
 
+std::optional<BenchOptions> parseBenchOptions(int argc, char** argv, const char* program, int defaultPages,
+                                              const char* extraFlag, void (*usage)(FILE*))
+{
+    BenchOptions o;
+    o.pages = defaultPages;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--pages" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 1000000);
+            if (!n) {
+                std::fprintf(stderr, "%s: --pages wants 1 to 1000000\n", program);
+                return std::nullopt;
+            }
+            o.pages = *n;
+        } else if (a == "--repeat" && i + 1 < argc) {
+            std::optional<int> n = number(argv[++i], 1, 100);
+            if (!n) {
+                std::fprintf(stderr, "%s: --repeat wants 1 to 100\n", program);
+                return std::nullopt;
+            }
+            o.repeat = *n;
+        } else if (a == "--out" && i + 1 < argc) {
+            o.out = argv[++i];
+        } else if (a == extraFlag) {
+            o.extra = true;
+        } else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            std::exit(0);
+        } else {
+            usage(stderr);
+            return std::nullopt;
+        }
+    }
+    return o;
+}
+
 } // namespace quillon::bench

@@ -97,6 +97,19 @@ double median(std::vector<double> values);
 // A whole decimal number within low..high, or nothing.
 std::optional<int> number(const char* text, int low, int high);
 
+// The options both benchmarks take: --pages N, --repeat K, --out DIR, --help, and one flag of
+// the program's own (extraFlag, e.g. "--memory").
+struct BenchOptions {
+    int pages = 0;
+    int repeat = 1;
+    std::string out;
+    bool extra = false;
+};
+
+// Nothing on a bad argument (after saying what is wrong); --help prints the usage and exits.
+std::optional<BenchOptions> parseBenchOptions(int argc, char** argv, const char* program, int defaultPages,
+                                              const char* extraFlag, void (*usage)(FILE*));
+
 // The folder of a run: the one given (created if need be), or a new one under /tmp that goes away
 // with the run. path() is empty when neither could be had.
 class WorkFolder {
