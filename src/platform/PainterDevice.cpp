@@ -11,6 +11,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <utility>
 
@@ -614,51 +615,52 @@ void PainterDevice::moveTo(Point p) { m_state.position = p; }
 
 void PainterDevice::lineTo(Point p)
 {
-    m_painter.save();
-    m_painter.setTransform(m_toDevice * m_base);
-    applyPenAndBrush();
-    m_painter.drawLine(QPointF(m_state.position.x, m_state.position.y), QPointF(p.x, p.y));
-    m_painter.restore();
+    const QPointF from(m_state.position.x, m_state.position.y);
+    drawShape([&] { m_painter.drawLine(from, QPointF(p.x, p.y)); });
     m_state.position = p;
 }
 
 void PainterDevice::rectangle(const Rect& r)
 {
+    drawShape([&] { m_painter.drawRect(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)).normalized()); });
+}
+
+void PainterDevice::drawShape(const std::function<void()>& draw)
+{
     m_painter.save();
     m_painter.setTransform(m_toDevice * m_base);
     applyPenAndBrush();
-    m_painter.drawRect(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)).normalized());
+    draw();
     m_painter.restore();
 }
+
+namespace {
+
+QPolygonF toPolygon(std::span<const Point> points)
+{
+    QPolygonF poly;
+    poly.reserve(qsizetype(points.size()));
+    for (const Point& p : points)
+        poly.append(QPointF(p.x, p.y));
+    return poly;
+}
+
+} // namespace
 
 void PainterDevice::polyline(std::span<const Point> points)
 {
     if (points.size() < 2)
         return;
-    QPolygonF poly;
-    poly.reserve(qsizetype(points.size()));
-    for (const Point& p : points)
-        poly.append(QPointF(p.x, p.y));
-    m_painter.save();
-    m_painter.setTransform(m_toDevice * m_base);
-    applyPenAndBrush();
-    m_painter.drawPolyline(poly);
-    m_painter.restore();
+    const QPolygonF poly = toPolygon(points);
+    drawShape([&] { m_painter.drawPolyline(poly); });
 }
 
 void PainterDevice::polygon(std::span<const Point> points)
 {
     if (points.size() < 2)
         return;
-    QPolygonF poly;
-    poly.reserve(qsizetype(points.size()));
-    for (const Point& p : points)
-        poly.append(QPointF(p.x, p.y));
-    m_painter.save();
-    m_painter.setTransform(m_toDevice * m_base);
-    applyPenAndBrush();
-    m_painter.drawPolygon(poly, Qt::OddEvenFill);
-    m_painter.restore();
+    const QPolygonF poly = toPolygon(points);
+    drawShape([&] { m_painter.drawPolygon(poly, Qt::OddEvenFill); });
 }
 
 } // namespace quillon

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <functional>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -74,6 +75,9 @@ public:
 
 private:
     using Object = std::variant<LogFont, LogPen, LogBrush>;
+
+    // Draws a shape in logical coordinates with the selected pen and brush.
+    void drawShape(const std::function<void()>& draw);
 
     struct State {
         GdiObject font = stockObject(StockObject::SystemFont);
