@@ -116,27 +116,7 @@ EngineResult runJob(std::string_view spool, const std::string& storePath)
 // before or after (generating the stream, checking the store, the plain write) is counted.
 EngineResult runJobInChild(std::string_view spool, const std::string& storePath)
 {
-    auto work = [&] {
-        EngineResult r;
-        try {
-            r = runJob(spool, storePath);
-        } catch (const std::exception& e) {
-            std::snprintf(r.error, sizeof r.error, "%s", e.what());
-        }
-        return r;
-    };
-    EngineResult r;
-    ChildUsage usage;
-    std::string error;
-    if (!runInChild(work, r, usage, error)) {
-        EngineResult failed;
-        std::snprintf(failed.error, sizeof failed.error, "%s", error.c_str());
-        return failed;
-    }
-    r.peakRssKiB = usage.peakRssKiB;
-    r.userSeconds = usage.userSeconds;
-    r.systemSeconds = usage.systemSeconds;
-    return r;
+    return measuredInChild<EngineResult>([&] { return runJob(spool, storePath); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -217,7 +197,7 @@ std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
     bool ok = true;
     while (ok && left > 0) {
         size_t n = size_t(std::min<int64_t>(left, int64_t(chunk.size())));
-        ok = writeAll(fd, chunk.data(), n);
+        ok = writeFully(fd, chunk.data(), n);
         left -= int64_t(n);
     }
     ok = ::close(fd) == 0 && ok;

@@ -417,27 +417,7 @@ JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
 
 JobResult runJobInChild(JobKind kind, std::string_view spool, const WorkFolder& folder)
 {
-    auto work = [&] {
-        JobResult r;
-        try {
-            r = runJob(kind, spool, folder);
-        } catch (const std::exception& e) {
-            std::snprintf(r.error, sizeof r.error, "%s", e.what());
-        }
-        return r;
-    };
-    JobResult r;
-    ChildUsage usage;
-    std::string error;
-    if (!runInChild(work, r, usage, error)) {
-        JobResult failed;
-        std::snprintf(failed.error, sizeof failed.error, "%s", error.c_str());
-        return failed;
-    }
-    r.peakRssKiB = usage.peakRssKiB;
-    r.userSeconds = usage.userSeconds;
-    r.systemSeconds = usage.systemSeconds;
-    return r;
+    return measuredInChild<JobResult>([&] { return runJob(kind, spool, folder); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -148,36 +148,6 @@ int64_t residentKiB()
     return int64_t(resident) * sysconf(_SC_PAGESIZE) / 1024;
 }
 
-bool writeAll(int fd, const void* data, size_t size)
-{
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool readAll(int fd, void* data, size_t size)
-{
-    auto p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 double median(std::vector<double> values)
 {
     if (values.empty())

@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include "posix/DescriptorIo.h"
+
 #include <cstdio>
+#include <exception>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -89,8 +92,6 @@ private:
 int64_t residentKiB();
 
 // write() and read() of the whole buffer, retried after signals. False on an error or end of file.
-bool writeAll(int fd, const void* data, size_t size);
-bool readAll(int fd, void* data, size_t size);
 
 double median(std::vector<double> values);
 
@@ -165,11 +166,11 @@ bool runInChild(Work&& work, Result& result, ChildUsage& usage, std::string& err
     if (pid == 0) {
         ::close(pipeFds[0]);
         Result r = work();
-        bool sent = writeAll(pipeFds[1], &r, sizeof r);
+        bool sent = writeFully(pipeFds[1], &r, sizeof r);
         ::_exit(sent ? 0 : 1);
     }
     ::close(pipeFds[1]);
-    bool received = readAll(pipeFds[0], &result, sizeof result);
+    bool received = readFully(pipeFds[0], &result, sizeof result) == sizeof result;
     ::close(pipeFds[0]);
     int status = 0;
     struct rusage ru {};
@@ -186,6 +187,34 @@ bool runInChild(Work&& work, Result& result, ChildUsage& usage, std::string& err
         return false;
     }
     return true;
+}
+
+// A job measured in a forked child: its result (with an error text and usage fields: error,
+// peakRssKiB, userSeconds, systemSeconds), an exception turned into the error text.
+template <class Result, class Job>
+Result measuredInChild(Job&& job)
+{
+    auto work = [&] {
+        Result r;
+        try {
+            r = job();
+        } catch (const std::exception& e) {
+            std::snprintf(r.error, sizeof r.error, "%s", e.what());
+        }
+        return r;
+    };
+    Result r;
+    ChildUsage usage;
+    std::string error;
+    if (!runInChild(work, r, usage, error)) {
+        Result failed;
+        std::snprintf(failed.error, sizeof failed.error, "%s", error.c_str());
+        return failed;
+    }
+    r.peakRssKiB = usage.peakRssKiB;
+    r.userSeconds = usage.userSeconds;
+    r.systemSeconds = usage.systemSeconds;
+    return r;
 }
 
 } // namespace quillon::bench

@@ -1,5 +1,7 @@
 #include "posix/PosixFileAccess.h"
 
+#include "posix/DescriptorIo.h"
+
 #include <cerrno>
 #include <cstring>
 #include <algorithm>
@@ -15,22 +17,6 @@ namespace quillon {
 
 namespace {
 
-bool writeAll(int fd, const void* data, size_t size)
-{
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 class PosixOutputFile final : public OutputFile {
 public:
     explicit PosixOutputFile(int fd) : m_fd(fd) { m_buffer.reserve(kBufferSize); }
@@ -43,7 +29,7 @@ public:
         if (m_buffer.size() + size > kBufferSize && !flush())
             return false;
         if (size >= kBufferSize) {
-            if (!writeAll(m_fd, data, size))
+            if (!writeFully(m_fd, data, size))
                 return fail();
         } else {
             auto p = static_cast<const uint8_t*>(data);
@@ -75,7 +61,7 @@ private:
     {
         if (m_buffer.empty())
             return !m_failed;
-        bool ok = writeAll(m_fd, m_buffer.data(), m_buffer.size());
+        bool ok = writeFully(m_fd, m_buffer.data(), m_buffer.size());
         m_buffer.clear();
         return ok ? !m_failed : fail();
     }
@@ -187,7 +173,7 @@ bool PosixFileAccess::writeWholeFile(const std::string& path, std::span<const ui
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    bool ok = writeFully(fd, bytes.data(), bytes.size());
     return ::close(fd) == 0 && ok;
 }
 

@@ -1,6 +1,6 @@
 #include "posix/PosixSpoolFiles.h"
 
-#include "posix/FileByteSource.h"
+#include "posix/DescriptorIo.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,0 +1,43 @@
+#pragma once
+// Whole reads and writes on a POSIX descriptor, going on after interruptions and short transfers.
+
+#include <cerrno>
+#include <cstddef>
+
+#include <unistd.h>
+
+namespace quillon {
+
+// Reads until size bytes came or the data ends; a failed read ends the data too.
+inline size_t readFully(int fd, void* buffer, size_t size)
+{
+    auto p = static_cast<char*>(buffer);
+    size_t total = 0;
+    while (total < size) {
+        ssize_t n = ::read(fd, p + total, size - total);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += size_t(n);
+    }
+    return total;
+}
+
+// Writes all size bytes; false when that fails.
+inline bool writeFully(int fd, const void* data, size_t size)
+{
+    auto p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+} // namespace quillon
