@@ -11,13 +11,10 @@
 
 #include "SpoolGenerator.h"
 
-#include "escp/PageRenderer.h"
-#include "escp/PrinterState.h"
 #include "gdi/ByteIO.h"
 #include "gdi/EmfFormat.h"
-#include "intake/JobSetup.h"
+#include "intake/PrintEngine.h"
 #include "posix/PosixFileAccess.h"
-#include "report/MainReportDesign.h"
 #include "report/PageStore.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
@@ -79,22 +76,14 @@ EngineResult runJob(std::string_view spool, const std::string& storePath)
 
     const auto start = Clock::now();
     SheetOnlyPrinter printer(21000, 29700);
-    TPrinterState state;
-    PageRenderer renderer(state, settings);
     MemoryByteSource source(spool);
-    renderer.JobFile = &source;
-
     PosixFileAccess files(fs::path(storePath).parent_path().string());
     SilentProgress silent;
-    TVxReport report(printer, files, silent);
-    applyMainReportDesign(report);
-    report.OnPaintPage = [&renderer](TVxReport& sender, TVxCanvas& canvas, bool& stop) {
-        renderer.RAPPaintPage(sender, canvas, stop);
-    };
-    prepareJob(state, settings, printer, header, "bench.prn", report, renderer);
+    PrintEngine engine(settings, printer, files, silent);
+    TVxReport& report = engine.report();
     report.ReportFile = storePath;
 
-    const bool ok = report.Run();
+    const bool ok = engine.runJob(source, header, "bench.prn");
     r.seconds = secondsSince(start);
     if (!ok) {
         std::snprintf(r.error, sizeof r.error, "%s: %s", report.ErrorClassName().c_str(),

@@ -21,11 +21,8 @@
 #include "SpoolGenerator.h"
 
 #include "PdfPrinter.h"
-#include "escp/PageRenderer.h"
-#include "escp/PrinterState.h"
-#include "intake/JobSetup.h"
+#include "intake/PrintEngine.h"
 #include "posix/PosixFileAccess.h"
-#include "report/MainReportDesign.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -361,25 +358,15 @@ JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
         printer = &null;
     }
 
-    TPrinterState state;
-    PageRenderer renderer(state, settings);
     MemoryByteSource source(spool);
-    renderer.JobFile = &source;
-
     PosixFileAccess files(folder.path());
     SilentProgress silent;
-    TVxReport report(*printer, files, silent);
-    applyMainReportDesign(report);
-    report.OnPaintPage = [&renderer](TVxReport& sender, TVxCanvas& canvas, bool& stop) {
-        renderer.RAPPaintPage(sender, canvas, stop);
-    };
-    // Printing, this makes the report print (not preview) with ShowPrintProgress off, as it does
-    // for quillon-render.
-    prepareJob(state, settings, *printer, header, folder.file(kSpoolName), report, renderer);
+    // Printing, the job prints (not previews) with ShowPrintProgress off, as quillon-render does.
+    PrintEngine engine(settings, *printer, files, silent);
+    TVxReport& report = engine.report();
     if (kind == JobKind::Store)
         report.ReportFile = storePath;
-
-    const bool ok = report.Run();
+    const bool ok = engine.runJob(source, header, folder.file(kSpoolName));
     r.runSeconds = secondsSince(start);
     // Printing, PageNo() is the number of the page that would come next; into a store, the last.
     r.reportPages = kind == JobKind::Store ? report.PageNo() : report.PageNo() - 1;

@@ -1,15 +1,22 @@
 // quillon-render: renders a DOS print spool file with the program's engine.
 
 #include "AppPaths.h"
-#include "RenderJob.h"
+#include "PdfPrinter.h"
+#include "RenderFile.h"
 #include "RenderOptions.h"
-#include "WatchMode.h"
+#include "SettingsAccess.h"
+#include "TerminalProgress.h"
+#include "WatcherService.h"
+#include "report/ReportProgress.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
+
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +28,49 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
     if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
         return;
     qtDefaultHandler(type, context, message);
+}
+
+void complain(const std::string& text)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        std::fprintf(stderr, "quillon-render: %s\n", line.c_str());
+}
+
+int printSettings()
+{
+    quillon::TSettings settings;
+    std::string error;
+    if (!quillon::loadSettings(settings, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::fputs(quillon::describeSettings(settings).c_str(), stdout);
+    return 0;
+}
+
+// The intake without windows: every job goes to the default printer, problems to stderr.
+int watchFolders(bool once)
+{
+    quillon::TSettings settings;
+    std::string error;
+    if (!quillon::loadSettings(settings, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    settings.Preview = false;
+    quillon::SilentProgress progress;
+    quillon::SpoolIntake::Hooks hooks;
+    hooks.problem = complain;
+    quillon::WatcherService watcher(
+        settings, std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
+        progress, hooks);
+    if (once) {
+        watcher.runPass();
+        return 0;
+    }
+    watcher.start(settings.PollingFreq * 1000);
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -35,21 +85,15 @@ int main(int argc, char** argv)
         mode = Mode::Watch;
     else if (args == std::vector<std::string>{"--watch", "--once"} || args == std::vector<std::string>{"--once", "--watch"})
         mode = Mode::WatchOnce;
-    if (mode != Mode::Render) {
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        qtDefaultHandler = qInstallMessageHandler(quietMessages);
-        QGuiApplication app(argc, argv);
-        quillon::setApplicationNames();
-        if (mode == Mode::Settings)
-            return quillon::printSettings();
-        return quillon::watchFolders(mode == Mode::WatchOnce);
-    }
-    std::string error;
-    auto options = quillon::parseRenderOptions(args, error);
-    if (!options) {
-        std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-        return 2;
+
+    std::optional<quillon::RenderOptions> options;
+    if (mode == Mode::Render) {
+        std::string error;
+        options = quillon::parseRenderOptions(args, error);
+        if (!options) {
+            std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
+            return 2;
+        }
     }
     // Fonts need a GUI application, not a display.
     if (!std::getenv("QT_QPA_PLATFORM"))
@@ -57,5 +101,21 @@ int main(int argc, char** argv)
     qtDefaultHandler = qInstallMessageHandler(quietMessages);
     QGuiApplication app(argc, argv);
     quillon::setApplicationNames();
-    return quillon::runRender(*options);
+    switch (mode) {
+    case Mode::Settings:
+        return printSettings();
+    case Mode::Watch:
+    case Mode::WatchOnce:
+        return watchFolders(mode == Mode::WatchOnce);
+    case Mode::Render:
+        break;
+    }
+    quillon::TerminalProgress terminal;
+    const quillon::JobResult result = quillon::renderFile(*options, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
+    if (!result.ok()) {
+        complain(result.message);
+        if (result.status == quillon::JobResult::BadRequest)
+            std::fputs(quillon::kRenderUsage, stderr);
+    }
+    return result.status;
 }

@@ -18,6 +18,16 @@ constexpr int64_t kMaxPixels = int64_t(400) * 1000 * 1000;
 
 } // namespace
 
+void drawPagePicture(QPainter& painter, std::span<const uint8_t> emf, Point origin, Size windowExt,
+                     Size viewportExt, DosCodePage cp)
+{
+    PainterDevice device(painter, cp);
+    device.setMapMode(kMmAnisotropic);
+    device.setWindowExt(windowExt);
+    device.setViewportExt(viewportExt);
+    playEmf(emf, device, origin);
+}
+
 QImage renderPageImage(std::span<const uint8_t> emf, Size paper, Point origin, int dpi, DosCodePage cp)
 {
     if (!emf::parseHeader(emf))
@@ -40,14 +50,8 @@ QImage renderPageImage(std::span<const uint8_t> emf, Size paper, Point origin, i
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    {
-        PainterDevice device(painter, cp);
-        // One logical unit is 0.01 mm.
-        device.setMapMode(kMmAnisotropic);
-        device.setWindowExt({2540, 2540});
-        device.setViewportExt({dpi, dpi});
-        playEmf(emf, device, origin);
-    }
+    // One logical unit is 0.01 mm.
+    drawPagePicture(painter, emf, origin, {2540, 2540}, {dpi, dpi}, cp);
     painter.end();
     return image;
 }

@@ -6,10 +6,17 @@
 
 #include <QImage>
 
+class QPainter;
+
 #include <cstdint>
 #include <span>
 
 namespace quillon {
+
+// Plays the picture onto painter, its origin at origin (0.01 mm from the painter's origin), with
+// viewportExt / windowExt device units per 0.01 mm.
+void drawPagePicture(QPainter& painter, std::span<const uint8_t> emf, Point origin, Size windowExt,
+                     Size viewportExt, DosCodePage cp);
 
 // Draws the picture on a white sheet. paper: the sheet in 0.01 mm as shown (already turned for
 // landscape); origin: where the picture's origin lies on the sheet, in 0.01 mm (the page's left and

@@ -1,4 +1,4 @@
-#include "escp/PageRenderer.h"
+#include "intake/PrintEngine.h"
 #include "escp/PrinterState.h"
 #include "intake/SpoolIntake.h"
 #include "intake/SpoolPaths.h"
@@ -59,12 +59,9 @@ public:
 
 struct Intake {
     explicit Intake(const std::string& dataDir)
-        : files(dataDir), report(printer, files, progress), renderer(state, settings),
-          skip(dataDir + "/skipped-spool-files"),
-          intake(settings, state, renderer, report, printer, spool, skip, hooks(), "/home/nobody")
+        : files(dataDir), engine(settings, printer, files, progress),
+          skip(dataDir + "/skipped-spool-files"), intake(engine, spool, skip, hooks(), "/home/nobody")
     {
-        applyMainReportDesign(report);
-        report.OnPaintPage = [this](TVxReport& s, TVxCanvas& c, bool& stop) { renderer.RAPPaintPage(s, c, stop); };
         settings.Preview = false;
     }
 
@@ -96,9 +93,7 @@ struct Intake {
     FakePrinter printer;
     PosixFileAccess files;
     SilentProgress progress;
-    TVxReport report;
-    TPrinterState state;
-    PageRenderer renderer;
+    PrintEngine engine;
     GuardedFiles spool;
     FileSkipList skip;
     SpoolIntake intake;
@@ -166,7 +161,7 @@ TEST(SpoolIntake, MarkersChooseOrientationAndFontSize)
     ASSERT_EQ(in.printer.pages.size(), 1u);
     EXPECT_EQ(in.printer.pages[0].orientation, PrinterOrientation::Landscape);
     EXPECT_EQ(in.printer.surface.texts[0].font.height, 282); // 8 pt
-    EXPECT_EQ(in.report.ReportTitle, dir.file("1.prn"));
+    EXPECT_EQ(in.engine.report().ReportTitle, dir.file("1.prn"));
 }
 
 TEST(SpoolIntake, AFileStillBeingWrittenWaitsForTheNextTick)

@@ -1,7 +1,6 @@
 #include "intake/SpoolIntake.h"
 
-#include "escp/PageRenderer.h"
-#include "intake/JobSetup.h"
+#include "intake/PrintEngine.h"
 #include "intake/SpoolPaths.h"
 #include "report/VxReport.h"
 #include "settings/Settings.h"
@@ -41,11 +40,9 @@ private:
 
 } // namespace
 
-SpoolIntake::SpoolIntake(const TSettings& settings, TPrinterState& state, PageRenderer& renderer,
-                         TVxReport& report, ReportPrinter& printer, SpoolFileSystem& files,
-                         SkipList& skip, Hooks hooks, std::string home)
-    : m_settings(settings), m_state(state), m_renderer(renderer), m_report(report), m_printer(printer),
-      m_files(files), m_skip(skip), m_hooks(std::move(hooks)), m_home(std::move(home))
+SpoolIntake::SpoolIntake(PrintEngine& engine, SpoolFileSystem& files, SkipList& skip, Hooks hooks,
+                         std::string home)
+    : m_engine(engine), m_files(files), m_skip(skip), m_hooks(std::move(hooks)), m_home(std::move(home))
 {
 }
 
@@ -61,7 +58,7 @@ void SpoolIntake::TimerTimer()
         return;
     PassScope pass(m_hooks.setTimer);
     // The list as it was when the pass began: the settings may change while a preview is open.
-    const std::vector<std::string> patterns = m_settings.PeekPaths;
+    const std::vector<std::string> patterns = m_engine.settings().PeekPaths;
     m_skip.prune([this](const FileIdentity& id) {
         auto now = m_files.identityOf(id.path);
         return now && *now == id;
@@ -114,24 +111,22 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
     }
 
     const FileIdentity identity = file->identity();
-    m_renderer.JobFile = file.get();
+    TVxReport& rap = m_engine.report();
     if (m_hooks.beep)
         m_hooks.beep();
     bool ok = false;
     try {
         char header[16];
         const size_t n = file->readAt(0, header, sizeof header);
-        prepareJob(m_state, m_settings, m_printer, std::string_view(header, n), path, m_report, m_renderer);
-        ok = m_report.Run();
+        ok = m_engine.runJob(*file, std::string_view(header, n), path);
     } catch (const std::exception& e) {
         ok = false;
         report("Błąd zadania " + path + ": " + e.what());
     }
-    m_renderer.JobFile = nullptr;
     file.reset();
 
     JobOutcome outcome;
-    if (ok || m_report.ErrorClassName() == "EVxReport_UserAbort") {
+    if (ok || rap.ErrorClassName() == "EVxReport_UserAbort") {
         outcome = JobOutcome::Printed;
         if (!m_files.remove(path)) {
             m_skip.add(identity);
@@ -142,16 +137,16 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
         outcome = JobOutcome::Failed;
         if (auto id = m_files.identityOf(*kept))
             m_skip.add(*id); // a mask such as "*" would find it again
-        report("Nie udało się wydrukować pliku " + path + " (" + m_report.ErrorClassName() + ": "
-               + m_report.ErrorMessage() + "); zachowano go jako " + *kept + ".");
+        report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
+               + rap.ErrorMessage() + "); zachowano go jako " + *kept + ".");
     } else {
         outcome = JobOutcome::Kept;
         m_skip.add(identity);
-        report("Nie udało się wydrukować pliku " + path + " (" + m_report.ErrorClassName() + ": "
-               + m_report.ErrorMessage() + "); nie można go przemianować, nie będzie drukowany ponownie.");
+        report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
+               + rap.ErrorMessage() + "); nie można go przemianować, nie będzie drukowany ponownie.");
     }
-    if (m_settings.Preview && m_hooks.preview)
-        m_hooks.preview(m_report);
+    if (m_engine.settings().Preview && m_hooks.preview)
+        m_hooks.preview(rap);
     return outcome;
 }
 

@@ -10,11 +10,8 @@
 
 namespace quillon {
 
-class PageRenderer;
-class ReportPrinter;
+class PrintEngine;
 class TVxReport;
-struct TPrinterState;
-struct TSettings;
 
 // True while a polling pass is at work; a tick that comes meanwhile does nothing.
 extern bool BusyFlag;
@@ -38,9 +35,9 @@ public:
     };
 
     // All collaborators belong to the program and outlive the intake.
-    SpoolIntake(const TSettings& settings, TPrinterState& state, PageRenderer& renderer,
-                TVxReport& report, ReportPrinter& printer, SpoolFileSystem& files, SkipList& skip,
-                Hooks hooks, std::string home);
+    // The settings are the engine's.
+    SpoolIntake(PrintEngine& engine, SpoolFileSystem& files, SkipList& skip, Hooks hooks,
+                std::string home);
 
     // The timer's handler: one pass over every pattern.
     void TimerTimer();
@@ -52,11 +49,7 @@ public:
 private:
     void report(const std::string& message);
 
-    const TSettings& m_settings;
-    TPrinterState& m_state;
-    PageRenderer& m_renderer;
-    TVxReport& m_report;
-    ReportPrinter& m_printer;
+    PrintEngine& m_engine;
     SpoolFileSystem& m_files;
     SkipList& m_skip;
     Hooks m_hooks;

@@ -422,12 +422,19 @@ void TVxReport::ClosePageStore()
     PageCount = 0;
 }
 
+bool TVxReport::readStoredPage(int pageNo, std::vector<uint8_t>& picture, std::string& error)
+{
+    if (!m_pageStore || pageNo < 1 || pageNo > int(PageIndex.size())) {
+        error = kStoreDamagedMessage;
+        return false;
+    }
+    return readStoredPicture(*m_pageStore, PageIndex[size_t(pageNo - 1)], picture, error);
+}
+
 void TVxReport::LoadStoredPage(std::vector<uint8_t>& picture, int pageNo)
 {
-    if (!m_pageStore || pageNo < 1 || pageNo > int(PageIndex.size()))
-        throw EReadError(kStoreDamagedMessage);
     std::string error;
-    if (!readStoredPicture(*m_pageStore, PageIndex[size_t(pageNo - 1)], picture, error))
+    if (!readStoredPage(pageNo, picture, error))
         throw EReadError(error);
     if (pageNo < int(PageIndex.size())) {
         const TVxPageRecord& next = PageIndex[size_t(pageNo)];

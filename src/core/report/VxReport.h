@@ -82,6 +82,9 @@ public:
     int32_t CurrentPage = 0;
     // Reads stored page PageNo (1-based) into picture and presets the next page's settings.
     void LoadStoredPage(std::vector<uint8_t>& picture, int pageNo);
+    // Reads stored page pageNo into picture and nothing else; false with the reason when the
+    // store is not open or the page cannot be read.
+    bool readStoredPage(int pageNo, std::vector<uint8_t>& picture, std::string& error);
 
     // The store's path: ReportFile in the program's folder unless it names a folder itself.
     std::string resolvedReportFile() const;

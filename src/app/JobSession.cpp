@@ -1,0 +1,42 @@
+#include "JobSession.h"
+
+#include "posix/FileByteSource.h"
+#include "report/VxReport.h"
+
+#include <unistd.h>
+
+namespace quillon {
+
+JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
+                       ReportProgress& progress, const std::string& dataDir)
+    : m_printer(std::move(printer)), m_files(dataDir), m_engine(settings, *m_printer, m_files, progress)
+{
+}
+
+bool JobSession::runSpoolJob(int fd, const std::string& title)
+{
+    char header[16];
+    const ssize_t got = ::pread(fd, header, sizeof header, 0);
+    ::lseek(fd, 0, SEEK_SET);
+    FileByteSource source(fd);
+    return m_engine.runJob(source, std::string_view(header, got > 0 ? size_t(got) : 0), title);
+}
+
+bool JobSession::openStore(const std::string& path)
+{
+    report().ReportFile = path;
+    return report().OpenPageStore();
+}
+
+std::string JobSession::failureText() const
+{
+    const TVxReport& r = report();
+    std::string text = r.ErrorClassName().empty() ? r.ErrorMessage()
+                                                  : r.ErrorClassName() + ": " + r.ErrorMessage();
+    const std::string said = m_printer->lastError();
+    if (!said.empty())
+        text += "\nthe printer says: " + said;
+    return text;
+}
+
+} // namespace quillon

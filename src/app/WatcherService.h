@@ -1,0 +1,50 @@
+#pragma once
+// The intake as a service: the polling timer, the spool folders, the list of files not to take
+// again and the job runner, wired to one print session. The tray program and the headless watcher
+// both run it; they differ only in what they do with a beep, a preview and a problem.
+
+#include "JobSession.h"
+#include "intake/SpoolIntake.h"
+#include "posix/PosixSpoolFiles.h"
+
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+namespace quillon {
+
+class ReportProgress;
+struct TSettings;
+
+class WatcherService {
+public:
+    // settings: the program's record, read at every pass (the folder patterns) and every job;
+    // it and progress outlive the service. printer: where direct jobs print.
+    WatcherService(const TSettings& settings, std::unique_ptr<ReportPrinter> printer,
+                   ReportProgress& progress, SpoolIntake::Hooks hooks);
+
+    // Starts polling every interval milliseconds.
+    void start(int intervalMs);
+    // A new interval; the timer starts counting it again only when it differs from the current.
+    void setInterval(int intervalMs);
+    int interval() const { return m_timer.interval(); }
+    // One pass over every folder pattern, now.
+    void runPass() { m_intake.TimerTimer(); }
+
+    JobSession& session() { return m_session; }
+    // Where the files that are not taken again are remembered.
+    static std::string skipListPath();
+
+private:
+    SpoolIntake::Hooks withTimer(SpoolIntake::Hooks hooks);
+
+    QTimer m_timer;
+    bool m_running = false;
+    JobSession m_session;
+    PosixSpoolFileSystem m_spool;
+    FileSkipList m_skip;
+    SpoolIntake m_intake;
+};
+
+} // namespace quillon
