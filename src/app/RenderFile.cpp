@@ -5,11 +5,15 @@
 #include "OutputTarget.h"
 #include "PageStoreDocument.h"
 #include "PdfPrinter.h"
+#include "posix/AtomicFile.h"
+#include "posix/DescriptorIo.h"
+#include "posix/TempCleanup.h"
 #include "report/PageStore.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
 #include "settings/Settings.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QString>
 
@@ -18,6 +22,7 @@
 #include <filesystem>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -40,14 +45,17 @@ private:
     int m_fd;
 };
 
-// The page store is written beside nothing the user owns when only PNG pages are wanted.
+// A private folder for the intermediate files of a run (the page store behind PNG pages, a
+// spool stream read from a pipe); removed at the end, also when the run is ended by a signal.
 class TempFolder {
 public:
     TempFolder()
     {
         std::string tmpl = (fs::temp_directory_path() / "quillon-render-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()))
+        if (::mkdtemp(tmpl.data())) {
             m_path = tmpl;
+            m_registrations.push_back(std::make_unique<TempRegistration>(m_path));
+        }
     }
     ~TempFolder()
     {
@@ -56,10 +64,65 @@ public:
             fs::remove_all(m_path, ec);
     }
     const std::string& path() const { return m_path; }
+    // A file inside, registered for removal on a signal.
+    std::string file(const std::string& name)
+    {
+        const std::string path = m_path + "/" + name;
+        m_registrations.push_back(std::make_unique<TempRegistration>(path));
+        return path;
+    }
 
 private:
     std::string m_path;
+    std::vector<std::unique_ptr<TempRegistration>> m_registrations;
 };
+
+// Copies a pipe (or standard input) into a file of folder, so that it can be read twice.
+int spoolFromPipe(int in, TempFolder& folder, std::string& error)
+{
+    if (folder.path().empty()) {
+        error = "cannot create a temporary folder";
+        return -1;
+    }
+    const std::string path = folder.file("input.prn");
+    const int out = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return -1;
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::string("cannot read the input: ") + std::strerror(errno);
+            ::close(out);
+            return -1;
+        }
+        if (n == 0)
+            break;
+        if (!writeFully(out, buffer, size_t(n))) {
+            error = "cannot write " + path + ": " + std::strerror(errno);
+            ::close(out);
+            return -1;
+        }
+    }
+    return out;
+}
+
+bool sameFile(const std::string& path, const struct stat& other)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && st.st_dev == other.st_dev && st.st_ino == other.st_ino;
+}
+
+// A name that says page store: such a file without a whole trailer is a damaged store, not a
+// spool stream to print as text.
+bool namedAsPageStore(const std::string& path)
+{
+    return QString::fromStdString(path).endsWith(QLatin1String(".vxr"), Qt::CaseInsensitive);
+}
 
 bool isPageStore(int fd)
 {
@@ -77,9 +140,13 @@ JobResult writePngPages(PageStoreDocument& document, PageRange range, int dpi, c
         QImage image = document.pageImage(page, dpi, error);
         if (image.isNull())
             return JobResult::failed("page " + std::to_string(page) + ": " + error);
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+            return JobResult::failed("page " + std::to_string(page) + ": cannot encode the PNG picture");
         const std::string name = pngPageName(output, page);
-        if (!image.save(QString::fromStdString(name), "PNG"))
-            return JobResult::failed("cannot write " + name);
+        if (!replaceFile(name, {reinterpret_cast<const uint8_t*>(png.constData()), size_t(png.size())}, error))
+            return JobResult::failed(error);
     }
     return {};
 }
@@ -97,20 +164,14 @@ std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions&
     }
 }
 
-// A printing run's end: a PDF file is completed, or removed when the run failed.
-JobResult finishPrinting(JobSession& session, OutputKind kind, const std::string& output, bool ok)
+// A printing run's end: a PDF file is written only when the whole run succeeded.
+JobResult finishPrinting(JobSession& session, OutputKind kind, bool ok)
 {
-    JobResult result = ok ? JobResult{} : JobResult::failed(session.failureText());
-    if (kind != OutputKind::PdfFile)
-        return result;
-    auto& file = static_cast<PdfFilePrinter&>(session.printer());
-    if (ok && file.finish())
-        return result;
-    if (ok)
-        result = JobResult::failed("cannot write " + output);
-    std::error_code ec;
-    fs::remove(output, ec);
-    return result;
+    if (!ok)
+        return JobResult::failed(session.failureText());
+    if (kind == OutputKind::PdfFile && !static_cast<PdfFilePrinter&>(session.printer()).finish())
+        return JobResult::failed(session.printer().lastError());
+    return {};
 }
 
 // A page store as input: its pages output again, as the preview's print command prints them.
@@ -138,7 +199,7 @@ JobResult renderStore(const RenderOptions& o, OutputKind kind, const std::string
     if (kind == OutputKind::PngPages)
         return writePngPages(document, range, o.dpi, output);
     const bool ok = document.printRange(range);
-    return finishPrinting(session, kind, output, ok);
+    return finishPrinting(session, kind, ok);
 }
 
 } // namespace
@@ -148,15 +209,35 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     SilentProgress silent;
     ReportProgress& progress = shownProgress ? *shownProgress : silent;
     std::error_code ec;
-    const std::string input = fs::absolute(o.input, ec).lexically_normal().string();
+    const bool fromStdin = o.input == "-";
+    const std::string input = fromStdin ? std::string("-") : fs::absolute(o.input, ec).lexically_normal().string();
     const std::string output = o.output.empty() ? std::string() : fs::absolute(o.output, ec).lexically_normal().string();
     const OutputKind kind = outputKindOf(o);
 
-    Descriptor fd(::open(input.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
+    TempFolder temp;
+    Descriptor given(fromStdin ? ::dup(STDIN_FILENO) : ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (given.get() < 0)
         return JobResult::failed("cannot open " + input + ": " + std::strerror(errno));
-    if (isPageStore(fd.get()))
-        return renderStore(o, kind, input, output, progress, shownProgress != nullptr);
+    struct stat st;
+    if (::fstat(given.get(), &st) != 0)
+        return JobResult::failed("cannot read " + input + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        return JobResult::failed(input + " is not a file: give a spool file, a page store or - for standard input");
+    if (!output.empty() && (sameFile(output, st) || (kind == OutputKind::PngPages && sameFile(pngPageName(output, 1), st))))
+        return JobResult::badRequest("the output " + output + " is the input itself");
+    ::fcntl(given.get(), F_SETFL, ::fcntl(given.get(), F_GETFL) & ~O_NONBLOCK);
+
+    std::string error;
+    Descriptor copied(S_ISFIFO(st.st_mode) ? spoolFromPipe(given.get(), temp, error) : -1);
+    if (S_ISFIFO(st.st_mode) && copied.get() < 0)
+        return JobResult::failed(error);
+    const int fd = copied.get() >= 0 ? copied.get() : given.get();
+
+    if (isPageStore(fd))
+        return renderStore(o, kind, copied.get() >= 0 ? temp.path() + "/input.prn" : input, output,
+                           progress, shownProgress != nullptr);
+    if (namedAsPageStore(input))
+        return JobResult::failed(std::string(input) + ": " + kStoreDamagedMessage);
     if (o.hasPages)
         return JobResult::badRequest("--pages needs a page store as input");
 
@@ -169,15 +250,14 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
 
     JobSession session(makePrinter(kind, o, output), settings, progress, appDataDir());
     if (!settings.Preview) {
-        const bool ok = session.runSpoolJob(fd.get(), input);
-        return finishPrinting(session, kind, output, ok);
+        const bool ok = session.runSpoolJob(fd, input);
+        return finishPrinting(session, kind, ok);
     }
 
-    TempFolder temp;
     if (kind == OutputKind::PngPages && temp.path().empty())
         return JobResult::failed("cannot create a temporary folder");
-    session.report().ReportFile = kind == OutputKind::PngPages ? temp.path() + "/preview.vxr" : output;
-    if (!session.runSpoolJob(fd.get(), input))
+    session.report().ReportFile = kind == OutputKind::PngPages ? temp.file("preview.vxr") : output;
+    if (!session.runSpoolJob(fd, input))
         return JobResult::failed(session.failureText());
     if (kind != OutputKind::PngPages)
         return {};

@@ -7,7 +7,8 @@ namespace quillon {
 
 const char* const kRenderUsage =
     "usage: quillon-render [options] INPUT [-o OUTPUT | -p [NAME]]\n"
-    "  INPUT                    a spool file, or a page store (.vxr) to print again\n"
+    "  INPUT                    a spool file (- for standard input), or a page store (.vxr) to\n"
+    "                           output again\n"
     "  -o, --output FILE        .vxr: the page store; .png: one PNG per page (FILE-0001.png, ...);\n"
     "                           .pdf: a PDF through the printing path (the whole A4 sheet is printable)\n"
     "  -p, --printer [NAME]     print on a CUPS printer (the default printer when NAME is left out)\n"

@@ -7,6 +7,7 @@
 #include "SettingsAccess.h"
 #include "TerminalProgress.h"
 #include "WatcherService.h"
+#include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
 #include <QGuiApplication>
@@ -77,6 +78,7 @@ int watchFolders(bool once)
 
 int main(int argc, char** argv)
 {
+    quillon::removeTemporariesOnSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     enum class Mode { Render, Settings, Watch, WatchOnce } mode = Mode::Render;
     if (args == std::vector<std::string>{"--settings"})

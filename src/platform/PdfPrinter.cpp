@@ -1,6 +1,7 @@
 #include "PdfPrinter.h"
 
 #include "PainterDevice.h"
+#include "posix/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,10 +9,10 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryDir>
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon {
@@ -21,6 +22,13 @@ namespace {
 // PDF has no pixels: one device pixel is made one report unit (0.01 mm), so the page geometry
 // that the report reads back is exact.
 constexpr int kPdfDpi = 2540;
+
+// The print service could not be reached or was busy: the job may go through later.
+bool isTransient(ipp_status_t status)
+{
+    return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_BUSY
+        || status == IPP_STATUS_ERROR_TEMPORARY || status == IPP_STATUS_ERROR_TIMEOUT;
+}
 
 int32_t mmToPixels(qreal mm)
 {
@@ -79,21 +87,23 @@ std::optional<PrinterPageMetrics> PdfPrinter::pageMetrics()
 
 bool PdfPrinter::startWriter()
 {
-    m_path = documentPath();
-    if (m_path.isEmpty()) {
-        m_error = "no place for the print document";
+    m_pdf.clear();
+    m_buffer.setBuffer(&m_pdf);
+    if (!m_buffer.open(QIODevice::WriteOnly)) {
+        m_error = "cannot make the print document";
         return false;
     }
-    m_writer = std::make_unique<QPdfWriter>(m_path);
+    m_writer = std::make_unique<QPdfWriter>(&m_buffer);
     m_writer->setResolution(m_dpi);
     m_writer->setPageLayout(currentLayout());
     m_writer->setTitle(QString::fromStdString(m_title));
     m_writer->setCreator(QStringLiteral("Quillon Print"));
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(m_writer.get())) {
-        m_error = "cannot write " + m_path.toStdString();
+        m_error = "cannot make the print document";
         m_painter.reset();
         m_writer.reset();
+        m_buffer.close();
         return false;
     }
     m_painter->setRenderHint(QPainter::Antialiasing);
@@ -132,10 +142,15 @@ bool PdfPrinter::closeWriter()
     if (!m_writer)
         return false;
     m_device.reset();
-    bool ok = m_painter->end();
+    const bool ended = m_painter->end();
     m_painter.reset();
     m_writer.reset();
-    return ok && QFile::exists(m_path);
+    m_buffer.close();
+    // A PDF ends with its end-of-file marker; anything less is cut off.
+    const bool whole = ended && m_pdf.trimmed().endsWith("%%EOF");
+    if (!whole)
+        m_error = "the PDF writer failed";
+    return whole;
 }
 
 bool PdfPrinter::endDoc()
@@ -145,13 +160,8 @@ bool PdfPrinter::endDoc()
     m_open = false;
     if (oneFile())
         return true;
-    if (!closeWriter()) {
-        m_error = "cannot write " + m_path.toStdString();
-        QFile::remove(m_path);
-        return false;
-    }
-    bool ok = deliver(m_path);
-    QFile::remove(m_path);
+    const bool ok = closeWriter() && deliver(m_pdf);
+    m_pdf.clear();
     return ok;
 }
 
@@ -162,7 +172,7 @@ bool PdfPrinter::abortDoc()
     m_open = false;
     if (!oneFile()) {
         closeWriter();
-        QFile::remove(m_path);
+        m_pdf.clear();
     }
     return true;
 }
@@ -173,20 +183,21 @@ DrawingContext* PdfPrinter::pageSurface()
 }
 
 PdfFilePrinter::PdfFilePrinter(const std::string& path, DosCodePage codePage)
-    : PdfPrinter(codePage, kPdfDpi), m_file(QString::fromStdString(path))
+    : PdfPrinter(codePage, kPdfDpi), m_file(path)
 {
     setBaseLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
                               QPageLayout::Millimeter));
 }
 
-PdfFilePrinter::~PdfFilePrinter()
-{
-    closeWriter();
-}
+PdfFilePrinter::~PdfFilePrinter() = default;
 
 bool PdfFilePrinter::finish()
 {
-    return closeWriter();
+    if (!closeWriter())
+        return false;
+    const QByteArray& bytes = pdf();
+    return replaceFile(m_file, {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())},
+                       m_error);
 }
 
 CupsPrinter::CupsPrinter(const std::string& name, DosCodePage codePage)
@@ -194,18 +205,23 @@ CupsPrinter::CupsPrinter(const std::string& name, DosCodePage codePage)
 {
 }
 
-CupsPrinter::~CupsPrinter()
-{
-    if (!m_tempDir.isEmpty())
-        QDir(m_tempDir).removeRecursively();
-}
+CupsPrinter::~CupsPrinter() = default;
 
 bool CupsPrinter::selectDefaultPrinter()
 {
+    m_transient = false;
     QPrinterInfo info = m_requested.empty() ? QPrinterInfo::defaultPrinter()
                                             : QPrinterInfo::printerInfo(QString::fromStdString(m_requested));
     if (info.isNull()) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
+        // Whether there is no such printer, or no print service to ask.
+        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_requested.empty() ? nullptr : m_requested.c_str(), nullptr);
+        if (dest)
+            cupsFreeDests(1, dest);
+        else if (isTransient(cupsLastError())) {
+            m_error = std::string("the print service cannot be reached: ") + cupsLastErrorString();
+            m_transient = true;
+        }
         return false;
     }
     m_name = info.printerName().toStdString();
@@ -218,20 +234,9 @@ bool CupsPrinter::selectDefaultPrinter()
     return true;
 }
 
-QString CupsPrinter::documentPath()
+bool CupsPrinter::deliver(const QByteArray& pdf)
 {
-    if (m_tempDir.isEmpty()) {
-        QTemporaryDir dir(QDir::tempPath() + "/quillon-print-XXXXXX");
-        if (!dir.isValid())
-            return {};
-        dir.setAutoRemove(false);
-        m_tempDir = dir.path();
-    }
-    return m_tempDir + QString("/document-%1.pdf").arg(m_jobs.size() + 1);
-}
-
-bool CupsPrinter::deliver(const QString& path)
-{
+    m_transient = false;
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_name.c_str(), nullptr);
     int numOptions = 0;
     cups_option_t* options = nullptr;
@@ -242,16 +247,38 @@ bool CupsPrinter::deliver(const QString& path)
     }
     // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
     numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
-    const QByteArray file = QFile::encodeName(path);
-    int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, m_name.c_str(), file.constData(), m_title.c_str(),
-                             numOptions, options);
-    cupsFreeOptions(numOptions, options);
-    if (job <= 0) {
-        m_error = cupsLastErrorString();
-        return false;
+    const char* previousUser = nullptr;
+    std::string savedUser;
+    if (!m_user.empty()) {
+        previousUser = cupsUser();
+        savedUser = previousUser ? previousUser : "";
+        cupsSetUser(m_user.c_str());
     }
-    m_jobs.push_back(job);
-    return true;
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.c_str(), m_title.c_str(), numOptions, options);
+    cupsFreeOptions(numOptions, options);
+    bool ok = job > 0;
+    if (ok) {
+        ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, m_title.c_str(), CUPS_FORMAT_PDF, 1)
+            == HTTP_STATUS_CONTINUE;
+        for (qsizetype at = 0; ok && at < pdf.size(); at += 65536)
+            ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData() + at,
+                                      size_t(std::min<qsizetype>(65536, pdf.size() - at)))
+                == HTTP_STATUS_CONTINUE;
+        const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, m_name.c_str()) == IPP_STATUS_OK;
+        ok = ok && finished;
+    }
+    if (!ok) {
+        m_error = cupsLastErrorString();
+        m_transient = isTransient(cupsLastError());
+        // A job that did not get its whole document must not print part of it.
+        if (job > 0)
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job, 0);
+    } else {
+        m_jobs.push_back(job);
+    }
+    if (!m_user.empty())
+        cupsSetUser(savedUser.empty() ? nullptr : savedUser.c_str());
+    return ok;
 }
 
 } // namespace quillon

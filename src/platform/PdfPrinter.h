@@ -5,6 +5,8 @@
 #include "gdi/CodePage.h"
 #include "report/ReportPrinter.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QPageLayout>
 #include <QString>
 
@@ -32,6 +34,7 @@ public:
     DrawingContext* pageSurface() override;
     std::optional<PrinterPageMetrics> pageMetrics() override;
     std::string lastError() const override { return m_error; }
+    bool lastErrorTransient() const override { return m_transient; }
 
     // Pages painted into the documents so far.
     int pageCount() const { return m_pages; }
@@ -42,17 +45,18 @@ protected:
     // The sheet with its unprintable borders, in portrait; the printer's own layout.
     void setBaseLayout(const QPageLayout& layout) { m_baseLayout = layout; }
     QPageLayout currentLayout() const;
-    // Where the PDF of the next document goes.
-    virtual QString documentPath() = 0;
-    // A document has been written to path: deliver it. False, with m_error set, when that fails.
-    virtual bool deliver(const QString& path) = 0;
+    // A document is complete: deliver its PDF. False, with m_error set, when that fails.
+    virtual bool deliver(const QByteArray& pdf) = 0;
     // Keep all documents in one PDF: a new document continues the same file on a new page.
     virtual bool oneFile() const { return false; }
-    // Finishes the PDF that is still open (one-file printers keep it open between documents).
+    // Finishes the PDF that is still open (one-file printers keep it open between documents);
+    // false when the PDF writer failed. The PDF is then in pdf().
     bool closeWriter();
+    const QByteArray& pdf() const { return m_pdf; }
 
     std::string m_title;
     std::string m_error;
+    bool m_transient = false;
 
 private:
     bool startWriter();
@@ -64,7 +68,9 @@ private:
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QPainter> m_painter;
     std::unique_ptr<PainterDevice> m_device;
-    QString m_path;
+    // The PDF is made in memory and handed on whole, so nothing cut off ever leaves the program.
+    QByteArray m_pdf;
+    QBuffer m_buffer;
     bool m_open = false;
     int m_pages = 0;
 };
@@ -76,16 +82,16 @@ public:
     ~PdfFilePrinter() override;
 
     bool selectDefaultPrinter() override { return true; }
-    // Completes the file; false when it could not be written.
+    // Completes the file (written beside its name and renamed when whole); false, with
+    // lastError(), when it could not be written.
     bool finish();
 
 protected:
-    QString documentPath() override { return m_file; }
-    bool deliver(const QString&) override { return true; }
+    bool deliver(const QByteArray&) override { return true; }
     bool oneFile() const override { return true; }
 
 private:
-    QString m_file;
+    std::string m_file;
 };
 
 // A CUPS queue: the default one, or one by name. Each document is a PDF handed to CUPS with
@@ -101,15 +107,19 @@ public:
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 
+    // Another queue for the documents that follow; empty for the default printer.
+    void setQueue(const std::string& name) { m_requested = name; }
+    // The requesting user of the CUPS jobs; empty for the user running the program.
+    void setJobUser(const std::string& user) { m_user = user; }
+
 protected:
-    QString documentPath() override;
-    bool deliver(const QString& path) override;
+    bool deliver(const QByteArray& pdf) override;
 
 private:
     std::string m_requested;
     std::string m_name;
+    std::string m_user;
     std::vector<int> m_jobs;
-    QString m_tempDir;
 };
 
 } // namespace quillon

@@ -44,6 +44,9 @@ public:
     virtual DrawingContext* pageSurface() = 0;
     // The printer's own words for the last failure, if it gave any.
     virtual std::string lastError() const { return {}; }
+    // True when the last failure may pass by itself (the print service could not be reached):
+    // the same job may succeed later. False for a job the printer refused.
+    virtual bool lastErrorTransient() const { return false; }
 };
 
 // A printer that only knows its page: a whole sheet of the given size in report units, printable
