@@ -44,17 +44,22 @@ public:
         ++opened;
         return real.take(p, r);
     }
+    std::vector<std::unique_ptr<SpoolFile>> reclaim(const std::string& d, const std::string& m) override
+    {
+        return real.reclaim(d, m);
+    }
     std::optional<FileIdentity> identityOf(const std::string& p) override { return real.identityOf(p); }
-    bool remove(const std::string& p) override
+    bool remove(SpoolFile& f) override
     {
-        if (!noRemoveIn.empty() && p.rfind(noRemoveIn, 0) == 0)
+        if (!noRemoveIn.empty() && f.identity().path.rfind(noRemoveIn, 0) == 0)
             return false;
-        return real.remove(p);
+        return real.remove(f);
     }
-    std::optional<std::string> keepAsFailed(const std::string& p) override
+    std::optional<std::string> keepAsFailed(SpoolFile& f) override
     {
-        return failRename ? std::nullopt : real.keepAsFailed(p);
+        return failRename ? std::nullopt : real.keepAsFailed(f);
     }
+    void release(SpoolFile& f) override { real.release(f); }
 };
 
 struct Intake {

@@ -30,10 +30,15 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// A spool file taken for a job. Taking it claims it: while the job runs nobody else can take it
+// (another pass, another program on the same folders), and a new file written under its name is a
+// new job. Closing it without removing it or keeping it as failed leaves it claimed, so that this
+// program or the next one to start takes it again (a job is never lost).
 class SpoolFile : public ByteSource {
 public:
     // Reads up to size bytes at offset without moving the read position.
     virtual size_t readAt(int64_t offset, char* buffer, size_t size) = 0;
+    // The file as it was taken; its path is the name it was found under.
     virtual FileIdentity identity() const = 0;
 };
 
@@ -51,13 +56,20 @@ public:
     // The regular files in dir whose names match mask (wildcards, letter case ignored). Links,
     // FIFOs, devices and folders are left out without being opened.
     virtual std::vector<SpoolEntry> listMatching(const std::string& dir, const std::string& mask) = 0;
-    // Opens a file for a job unless a writer still holds it.
+    // Claims and opens a file for a job unless a writer still holds it.
     virtual std::unique_ptr<SpoolFile> take(const std::string& path, TakeResult& result) = 0;
+    // Files of dir matching mask that were claimed earlier and left unfinished (by a program that
+    // ended, or given back by this one), claimed again for the caller; oldest first.
+    virtual std::vector<std::unique_ptr<SpoolFile>> reclaim(const std::string& dir, const std::string& mask) = 0;
     virtual std::optional<FileIdentity> identityOf(const std::string& path) = 0;
-    virtual bool remove(const std::string& path) = 0;
-    // Renames the file beside itself with the suffix ".failed", never over an existing file;
-    // the new path, or nothing when it cannot be renamed.
-    virtual std::optional<std::string> keepAsFailed(const std::string& path) = 0;
+    // Removes exactly the file that was taken, whatever now stands under its old name.
+    virtual bool remove(SpoolFile& file) = 0;
+    // Puts the file back beside its old name with the suffix ".failed", never over an existing
+    // file; the new path, or nothing when that cannot be done.
+    virtual std::optional<std::string> keepAsFailed(SpoolFile& file) = 0;
+    // The job could not run for now: the file goes back under its old name when that is free, or
+    // stays claimed for a later reclaim.
+    virtual void release(SpoolFile& file) = 0;
 };
 
 // Files that must not be taken again: those that could not be removed after their job, or

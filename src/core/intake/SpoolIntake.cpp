@@ -2,9 +2,12 @@
 
 #include "intake/PrintEngine.h"
 #include "intake/SpoolPaths.h"
+#include "report/ReportPrinter.h"
 #include "report/VxReport.h"
 #include "settings/Settings.h"
 
+#include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace quillon {
@@ -12,6 +15,14 @@ namespace quillon {
 bool BusyFlag = false;
 
 namespace {
+
+// The longest pause between two tries while the print service cannot be reached.
+constexpr int64_t kMaxRetryPauseMs = 5 * 60 * 1000;
+
+bool userAborted(const TVxReport& report)
+{
+    return report.ErrorClassName() == "EVxReport_UserAbort";
+}
 
 FileIdentity identityOf(const std::string& path, const SpoolEntry& e)
 {
@@ -52,9 +63,20 @@ void SpoolIntake::report(const std::string& message)
         m_hooks.problem(message);
 }
 
+int64_t SpoolIntake::now() const
+{
+    if (m_hooks.nowMs)
+        return m_hooks.nowMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void SpoolIntake::TimerTimer()
 {
     if (BusyFlag)
+        return;
+    // While the print service cannot be reached, the files wait where they are.
+    if (m_serviceDown && now() < m_retryAtMs)
         return;
     PassScope pass(m_hooks.setTimer);
     // The list as it was when the pass began: the settings may change while a preview is open.
@@ -67,13 +89,24 @@ void SpoolIntake::TimerTimer()
     for (const std::string& pattern : patterns) {
         const std::string directory = patternDirectory(pattern, m_home);
         const std::string mask = patternMask(pattern);
+        // First the files whose jobs were left unfinished, then the new ones.
+        for (auto& file : m_files.reclaim(directory, mask)) {
+            if (m_skip.contains(file->identity()))
+                continue;
+            m_attempted.insert(file->identity().path);
+            if (runTaken(std::move(file)) == JobOutcome::Waiting)
+                return;
+        }
         for (;;) {
             const std::string name = FindOldestFile(directory, mask);
             if (name.empty())
                 break;
             const std::string path = withTrailingSlash(directory) + name;
             m_attempted.insert(path);
-            if (RunPrintJob(path) == JobOutcome::Busy)
+            const JobOutcome outcome = RunPrintJob(path);
+            if (outcome == JobOutcome::Waiting)
+                return;
+            if (outcome == JobOutcome::Busy)
                 break; // its writer is still at work: the next tick tries again
         }
     }
@@ -109,8 +142,13 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
         report("Nie można otworzyć pliku " + path + "; nie będzie drukowany.");
         return JobOutcome::Unreadable;
     }
+    return runTaken(std::move(file));
+}
 
+JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
+{
     const FileIdentity identity = file->identity();
+    const std::string& path = identity.path;
     TVxReport& rap = m_engine.report();
     if (m_hooks.beep)
         m_hooks.beep();
@@ -123,28 +161,52 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
         ok = false;
         report("Błąd zadania " + path + ": " + e.what());
     }
-    file.reset();
+    ReportPrinter& printer = m_engine.printer();
+    const std::string printerSays = printer.lastError().empty() ? std::string() : " Drukarka: " + printer.lastError();
+
+    if (!ok && !userAborted(rap) && printer.lastErrorTransient()) {
+        // Nothing is wrong with the file: it waits, and the jobs are tried again later, each
+        // time after a longer pause.
+        m_files.release(*file);
+        const int64_t base = int64_t(m_engine.settings().PollingFreq) * 1000;
+        m_pauseMs = m_serviceDown ? std::min<int64_t>(m_pauseMs * 2, kMaxRetryPauseMs) : std::max<int64_t>(base, 1000);
+        m_retryAtMs = now() + m_pauseMs;
+        if (!m_serviceDown)
+            report("Nie można połączyć się z usługą drukowania, plik " + path
+                   + " czeka na wydruk; kolejne próby co pewien czas." + printerSays);
+        m_serviceDown = true;
+        return JobOutcome::Waiting;
+    }
+    if (m_serviceDown) {
+        m_serviceDown = false;
+        m_pauseMs = 0;
+        report("Usługa drukowania znów działa; wydruki są wznowione.");
+    }
 
     JobOutcome outcome;
-    if (ok || rap.ErrorClassName() == "EVxReport_UserAbort") {
+    if (ok || userAborted(rap)) {
         outcome = JobOutcome::Printed;
-        if (!m_files.remove(path)) {
+        if (!m_files.remove(*file)) {
+            m_files.release(*file);
             m_skip.add(identity);
             report("Nie można usunąć pliku " + path + "; nie będzie drukowany ponownie.");
             outcome = JobOutcome::Kept;
         }
-    } else if (auto kept = m_files.keepAsFailed(path)) {
+    } else if (auto kept = m_files.keepAsFailed(*file)) {
         outcome = JobOutcome::Failed;
         if (auto id = m_files.identityOf(*kept))
             m_skip.add(*id); // a mask such as "*" would find it again
         report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
-               + rap.ErrorMessage() + "); zachowano go jako " + *kept + ".");
+               + rap.ErrorMessage() + "); zachowano go jako " + *kept + "." + printerSays);
     } else {
         outcome = JobOutcome::Kept;
+        m_files.release(*file);
         m_skip.add(identity);
         report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
-               + rap.ErrorMessage() + "); nie można go przemianować, nie będzie drukowany ponownie.");
+               + rap.ErrorMessage() + "); nie można go przemianować, nie będzie drukowany ponownie."
+               + printerSays);
     }
+    file.reset();
     if (m_engine.settings().Preview && m_hooks.preview)
         m_hooks.preview(rap);
     return outcome;

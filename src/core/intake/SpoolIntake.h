@@ -4,6 +4,7 @@
 
 #include "intake/SpoolFiles.h"
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -23,6 +24,7 @@ enum class JobOutcome {
     Busy,       // still being written: left for the next tick
     Gone,       // vanished before it was opened
     Unreadable, // could not be opened: remembered and not taken again
+    Waiting,    // the print service could not be reached: left for a later pass
 };
 
 class SpoolIntake {
@@ -32,6 +34,7 @@ public:
         std::function<void()> beep;
         std::function<void(TVxReport&)> preview;           // shows the stored pages until closed
         std::function<void(const std::string&)> problem;   // tells the user what went wrong
+        std::function<int64_t()> nowMs; // a steady clock in milliseconds; the system's when unset
     };
 
     // All collaborators belong to the program and outlive the intake.
@@ -46,8 +49,14 @@ public:
     std::string FindOldestFile(const std::string& directory, const std::string& mask);
     JobOutcome RunPrintJob(const std::string& path);
 
+    // How long jobs wait after the print service could not be reached; 0 while it can.
+    int64_t retryPauseMs() const { return m_pauseMs; }
+
 private:
     void report(const std::string& message);
+    // Runs the job of a file already taken; the file is removed, kept as failed or given back.
+    JobOutcome runTaken(std::unique_ptr<SpoolFile> file);
+    int64_t now() const;
 
     PrintEngine& m_engine;
     SpoolFileSystem& m_files;
@@ -55,6 +64,9 @@ private:
     Hooks m_hooks;
     std::string m_home;
     std::set<std::string> m_attempted; // paths tried in this pass
+    bool m_serviceDown = false;        // the print service could not be reached at the last job
+    int64_t m_pauseMs = 0;
+    int64_t m_retryAtMs = 0;
 };
 
 } // namespace quillon

@@ -1,5 +1,6 @@
 #include "posix/PosixSpoolFiles.h"
 
+#include "posix/AtomicFile.h"
 #include "posix/DescriptorIo.h"
 
 #include <cerrno>
@@ -13,7 +14,11 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
 
 namespace quillon {
 
@@ -24,28 +29,125 @@ int64_t mtimeNs(const struct stat& st)
     return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+std::string withSlash(const std::string& dir)
+{
+    return !dir.empty() && dir.back() == '/' ? dir : dir + "/";
+}
+
 FileIdentity identityFrom(const std::string& path, const struct stat& st)
 {
     return {path, uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size), mtimeNs(st)};
 }
 
+constexpr const char* kClaimFolder = ".quillon-claimed";
+
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A file taken for a job. A claimed file lives alone in a folder of its own under the spool
+// folder's ".quillon-claimed", whose exclusive lock the job holds: the lock goes with the program,
+// so a folder found unlocked belongs to a job that never finished. A file that could not be
+// claimed (a read-only spool folder) is read where it stands.
 class PosixSpoolFile final : public SpoolFile {
 public:
-    PosixSpoolFile(int fd, FileIdentity identity) : m_fd(fd), m_identity(std::move(identity)) {}
-    ~PosixSpoolFile() override { ::close(m_fd); }
+    PosixSpoolFile(int fd, FileIdentity identity, int claimDir, std::string claimPath)
+        : m_fd(fd), m_identity(std::move(identity)), m_claimDir(claimDir), m_claimPath(std::move(claimPath))
+    {
+    }
+    ~PosixSpoolFile() override
+    {
+        ::close(m_fd);
+        if (m_claimDir >= 0)
+            ::close(m_claimDir); // the lock goes with it
+    }
 
     size_t read(char* buffer, size_t size) override { return readFully(m_fd, buffer, size); }
     size_t readAt(int64_t offset, char* buffer, size_t size) override
     {
-        ssize_t n = ::pread(m_fd, buffer, size, offset);
-        return n > 0 ? size_t(n) : 0;
+        return readFullyAt(m_fd, buffer, size, offset);
     }
     FileIdentity identity() const override { return m_identity; }
+
+    bool claimed() const { return m_claimDir >= 0; }
+    int fd() const { return m_fd; }
+    // The claimed file and its folder.
+    std::string claimedFile() const { return m_claimPath + "/" + nameOf(m_identity.path); }
+    const std::string& claimFolder() const { return m_claimPath; }
+    // The claim is over: its folder goes (it is empty by now) and its lock with it.
+    void dropClaim()
+    {
+        if (m_claimDir < 0)
+            return;
+        ::rmdir(m_claimPath.c_str());
+        ::close(m_claimDir);
+        m_claimDir = -1;
+        // The claim root goes too when nothing else is claimed; no trace is left in the folder.
+        ::rmdir(folderOf(m_claimPath).c_str());
+    }
 
 private:
     int m_fd;
     FileIdentity m_identity;
+    int m_claimDir;
+    std::string m_claimPath;
 };
+
+// Whether another process holds the file open for writing: a read lease is refused then.
+// True when it surely does not; nothing when leases cannot tell here.
+std::optional<bool> noWriter(int fd)
+{
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        return true;
+    }
+    if (errno == EAGAIN || errno == EBUSY)
+        return false;
+    return std::nullopt;
+}
+
+int openClaimFolder(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+}
+
+// Opens the file in a locked claim folder (claimDir, owned from here on); result Busy when a
+// writer still holds it.
+std::unique_ptr<PosixSpoolFile> openClaimed(int claimDir, const std::string& claim,
+                                            const std::string& spoolDir, TakeResult& result)
+{
+    // The claim folder holds the one file it was made for.
+    std::string name;
+    if (DIR* d = ::fdopendir(::dup(claimDir))) {
+        while (struct dirent* e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                name = e->d_name;
+        ::closedir(d);
+    }
+    const int fd = name.empty() ? -1 : ::openat(claimDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        ::close(claimDir);
+        result = TakeResult::Unreadable;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto file = std::make_unique<PosixSpoolFile>(fd, identityFrom(withSlash(spoolDir) + name, st), claimDir, claim);
+    result = noWriter(fd) == false ? TakeResult::Busy : TakeResult::Taken;
+    return file;
+}
 
 } // namespace
 
@@ -103,26 +205,100 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         result = TakeResult::NotRegular;
         return nullptr;
     }
-    const FileIdentity id = identityFrom(path, st);
-    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
-        ::fcntl(fd, F_SETLEASE, F_UNLCK);
-        m_seen.erase(path);
-    } else if (errno == EAGAIN || errno == EBUSY) {
+    const std::optional<bool> free = noWriter(fd);
+    if (free == false || (!free && !settled(identityFrom(path, st)))) {
+        // Still being written (or, without leases, still changing).
         ::close(fd);
         result = TakeResult::Busy;
         return nullptr;
-    } else if (!settled(id)) {
-        // No lease here: wait until the file has stopped changing.
-        ::close(fd);
-        result = TakeResult::Busy;
-        return nullptr;
-    } else {
-        m_seen.erase(path);
     }
-    // Back to blocking reads for the job.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    result = TakeResult::Taken;
-    return std::make_unique<PosixSpoolFile>(fd, id);
+    m_seen.erase(path);
+
+    // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
+    const std::string claimRoot = folderOf(path) + "/" + kClaimFolder;
+    std::string claim;
+    for (int tries = 0; tries < 3 && claim.empty(); ++tries) {
+        // Another program may remove the empty claim root between the two calls.
+        ::mkdir(claimRoot.c_str(), 0777);
+        claim = claimRoot + "/XXXXXX";
+        if (!::mkdtemp(claim.data()))
+            claim.clear();
+    }
+    auto inPlace = [&] {
+        // No claim possible here (a folder that cannot be written, a file that cannot be moved):
+        // the file is read where it stands.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        result = TakeResult::Taken;
+        return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
+    };
+    if (claim.empty())
+        return inPlace();
+    const int claimDir = openClaimFolder(claim);
+    const std::string claimed = claim + "/" + nameOf(path);
+    if (claimDir < 0 || ::flock(claimDir, LOCK_EX | LOCK_NB) != 0
+        || ::rename(path.c_str(), claimed.c_str()) != 0) {
+        const int why = errno;
+        if (claimDir >= 0)
+            ::close(claimDir);
+        ::rmdir(claim.c_str());
+        if (why == ENOENT) {
+            ::close(fd);
+            result = TakeResult::Gone; // another program took it first
+            return nullptr;
+        }
+        return inPlace();
+    }
+    ::close(fd);
+    // What was renamed is what stood under the name at that moment: open that.
+    auto file = openClaimed(claimDir, claim, folderOf(path), result);
+    if (file && result == TakeResult::Busy) {
+        // A writer opened it just before the rename: back it goes, for a later pass.
+        release(*file);
+        return nullptr;
+    }
+    return file;
+}
+
+std::vector<std::unique_ptr<SpoolFile>> PosixSpoolFileSystem::reclaim(const std::string& dir, const std::string& mask)
+{
+    std::vector<std::unique_ptr<SpoolFile>> files;
+    const std::string claimRoot = withSlash(dir) + kClaimFolder;
+    DIR* d = ::opendir(claimRoot.c_str());
+    if (!d)
+        return files;
+    std::vector<std::string> claims;
+    while (struct dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.')
+            claims.push_back(claimRoot + "/" + e->d_name);
+    ::closedir(d);
+    for (const std::string& claim : claims) {
+        const int claimDir = openClaimFolder(claim);
+        if (claimDir < 0)
+            continue;
+        if (::flock(claimDir, LOCK_EX | LOCK_NB) != 0) {
+            ::close(claimDir); // its job is running
+            continue;
+        }
+        TakeResult result = TakeResult::Taken;
+        auto file = openClaimed(claimDir, claim, dir, result);
+        if (!file) {
+            // Nothing in it: a claim that never got its file. Gone once it is clearly stale.
+            struct stat st;
+            if (::stat(claim.c_str(), &st) == 0 && ::time(nullptr) - st.st_mtime > 60)
+                ::rmdir(claim.c_str());
+            continue;
+        }
+        if (result == TakeResult::Busy)
+            continue; // a writer still has it: the lock goes with the file, for a later pass
+        if (::fnmatch(mask.c_str(), nameOf(file->identity().path).c_str(), FNM_CASEFOLD | FNM_PERIOD) != 0)
+            continue; // another pattern's
+        files.push_back(std::move(file));
+    }
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        const FileIdentity x = a->identity(), y = b->identity();
+        return x.mtimeNs != y.mtimeNs ? x.mtimeNs < y.mtimeNs : x.path < y.path;
+    });
+    return files;
 }
 
 std::optional<FileIdentity> PosixSpoolFileSystem::identityOf(const std::string& path)
@@ -133,43 +309,133 @@ std::optional<FileIdentity> PosixSpoolFileSystem::identityOf(const std::string& 
     return identityFrom(path, st);
 }
 
-bool PosixSpoolFileSystem::remove(const std::string& path)
+bool PosixSpoolFileSystem::remove(SpoolFile& spoolFile)
 {
+    auto& file = static_cast<PosixSpoolFile&>(spoolFile);
+    if (file.claimed()) {
+        if (::unlink(file.claimedFile().c_str()) != 0 && errno != ENOENT)
+            return false;
+        file.dropClaim();
+        return true;
+    }
+    // Unclaimed (a folder that cannot be written): only if the name still holds this file.
+    const std::string path = file.identity().path;
+    struct stat now, mine;
+    if (::lstat(path.c_str(), &now) != 0)
+        return errno == ENOENT;
+    if (::fstat(file.fd(), &mine) != 0 || now.st_dev != mine.st_dev || now.st_ino != mine.st_ino)
+        return true;
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
-std::optional<std::string> PosixSpoolFileSystem::keepAsFailed(const std::string& path)
+std::optional<std::string> PosixSpoolFileSystem::keepAsFailed(SpoolFile& spoolFile)
 {
+    auto& file = static_cast<PosixSpoolFile&>(spoolFile);
+    const std::string path = file.identity().path;
+    const std::string from = file.claimed() ? file.claimedFile() : path;
     for (int n = 1; n < 1000; ++n) {
         std::string target = n == 1 ? path + ".failed" : path + "." + std::to_string(n) + ".failed";
         // A hard link never replaces an existing name; the old name goes once the new one exists.
-        if (::link(path.c_str(), target.c_str()) == 0) {
-            ::unlink(path.c_str());
+        if (::link(from.c_str(), target.c_str()) == 0) {
+            ::unlink(from.c_str());
+            file.dropClaim();
             return target;
         }
         if (errno != EEXIST) {
-            // File systems without hard links: rename, after checking the name is free.
-            struct stat st;
-            if (errno == EPERM && ::lstat(target.c_str(), &st) != 0 && ::rename(path.c_str(), target.c_str()) == 0)
+            // File systems without hard links: a rename that does not replace.
+            if (errno == EPERM && ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+                file.dropClaim();
                 return target;
+            }
             return std::nullopt;
         }
     }
     return std::nullopt;
 }
 
+void PosixSpoolFileSystem::release(SpoolFile& spoolFile)
+{
+    auto& file = static_cast<PosixSpoolFile&>(spoolFile);
+    if (!file.claimed())
+        return;
+    // Back under its name unless a new file stands there; otherwise it stays claimed, unlocked,
+    // and the next pass reclaims it.
+    if (::renameat2(AT_FDCWD, file.claimedFile().c_str(), AT_FDCWD, file.identity().path.c_str(),
+                    RENAME_NOREPLACE) == 0)
+        file.dropClaim();
+}
+
+namespace {
+
+// The list's first line. Its paths are written with "%" and the bytes below 0x20 as %XX, so that
+// every name comes back as it was, newlines and bytes that are no UTF-8 included. Lists without
+// this line hold their paths as they are.
+constexpr const char* kSkipListHeader = "# quillon skip list 2";
+
+std::string escapePath(const std::string& path)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if (c == '%' || c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapePath(const std::string& text)
+{
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        const int hi = i + 1 < text.size() ? digit(text[i + 1]) : -1;
+        const int lo = i + 2 < text.size() ? digit(text[i + 2]) : -1;
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out += char(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+} // namespace
+
 FileSkipList::FileSkipList(std::string path) : m_path(std::move(path))
 {
-    std::ifstream in(m_path);
+    std::ifstream in(m_path, std::ios::binary);
     std::string line;
-    while (std::getline(in, line)) {
+    bool escaped = false;
+    for (bool first = true; std::getline(in, line); first = false) {
+        if (first && line == kSkipListHeader) {
+            escaped = true;
+            continue;
+        }
         std::istringstream fields(line);
         FileIdentity id;
         if (fields >> id.device >> id.inode >> id.size >> id.mtimeNs) {
             fields.get();
-            std::getline(fields, id.path);
-            if (!id.path.empty())
+            std::string rest;
+            std::getline(fields, rest);
+            std::optional<std::string> name = escaped ? unescapePath(rest) : std::optional<std::string>(rest);
+            if (name && !name->empty()) {
+                id.path = *name;
                 m_entries.push_back(id);
+            }
         }
     }
 }
@@ -198,17 +464,15 @@ void FileSkipList::prune(const std::function<bool(const FileIdentity&)>& keep)
         save();
 }
 
-void FileSkipList::save() const
+bool FileSkipList::save() const
 {
-    const std::string temp = m_path + ".new";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        for (const FileIdentity& e : m_entries)
-            out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.mtimeNs << ' ' << e.path << '\n';
-        if (!out)
-            return;
-    }
-    std::rename(temp.c_str(), m_path.c_str());
+    std::string text = std::string(kSkipListHeader) + "\n";
+    for (const FileIdentity& e : m_entries)
+        text += std::to_string(e.device) + ' ' + std::to_string(e.inode) + ' ' + std::to_string(e.size) + ' '
+            + std::to_string(e.mtimeNs) + ' ' + escapePath(e.path) + '\n';
+    std::string error;
+    // The old list stays whole when the new one cannot be stored.
+    return replaceFile(m_path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error);
 }
 
 } // namespace quillon

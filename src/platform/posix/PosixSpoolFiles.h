@@ -1,5 +1,7 @@
 #pragma once
-// Spool folders on a POSIX system. A file still held open for writing by another process is
+// Spool folders on a POSIX system. A file is claimed for its job by moving it into a locked folder
+// of its own under the spool folder's ".quillon-claimed", so two programs on the same folders never
+// take the same file, and a file found there unlocked (its program ended mid-job) is taken again. A file still held open for writing by another process is
 // recognised with a read lease, which the kernel refuses while any writer has the file open;
 // where leases are not available (network file systems, files of other users) a file is taken
 // once its size and time stamp have stayed the same over two polls, on our own clock.
@@ -17,9 +19,11 @@ public:
 
     std::vector<SpoolEntry> listMatching(const std::string& dir, const std::string& mask) override;
     std::unique_ptr<SpoolFile> take(const std::string& path, TakeResult& result) override;
+    std::vector<std::unique_ptr<SpoolFile>> reclaim(const std::string& dir, const std::string& mask) override;
     std::optional<FileIdentity> identityOf(const std::string& path) override;
-    bool remove(const std::string& path) override;
-    std::optional<std::string> keepAsFailed(const std::string& path) override;
+    bool remove(SpoolFile& file) override;
+    std::optional<std::string> keepAsFailed(SpoolFile& file) override;
+    void release(SpoolFile& file) override;
 
     // How long a file without a lease must stay unchanged before it is taken.
     void setSettleTime(std::chrono::milliseconds t) { m_settle = t; }
@@ -46,7 +50,7 @@ public:
     size_t size() const { return m_entries.size(); }
 
 private:
-    void save() const;
+    bool save() const;
 
     std::string m_path;
     std::vector<FileIdentity> m_entries;
