@@ -13,6 +13,8 @@
 #include <cups/cups.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 
 namespace quillon {
@@ -23,11 +25,25 @@ namespace {
 // that the report reads back is exact.
 constexpr int kPdfDpi = 2540;
 
+// Whether the scheduler answers at all. libcups reports a scheduler it cannot reach in several
+// ways (an internal error naming the socket's errno, a missing default destination), so ask.
+bool schedulerReachable(std::string* why = nullptr)
+{
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
+    if (!http) {
+        if (why)
+            *why = std::string(cupsServer()) + ": " + std::strerror(errno);
+        return false;
+    }
+    httpClose(http);
+    return true;
+}
+
 // The print service could not be reached or was busy: the job may go through later.
 bool isTransient(ipp_status_t status)
 {
     return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_BUSY
-        || status == IPP_STATUS_ERROR_TEMPORARY || status == IPP_STATUS_ERROR_TIMEOUT;
+        || status == IPP_STATUS_ERROR_TEMPORARY || status == IPP_STATUS_ERROR_TIMEOUT || !schedulerReachable();
 }
 
 int32_t mmToPixels(qreal mm)
@@ -215,11 +231,9 @@ bool CupsPrinter::selectDefaultPrinter()
     if (info.isNull()) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
         // Whether there is no such printer, or no print service to ask.
-        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_requested.empty() ? nullptr : m_requested.c_str(), nullptr);
-        if (dest)
-            cupsFreeDests(1, dest);
-        else if (isTransient(cupsLastError())) {
-            m_error = std::string("the print service cannot be reached: ") + cupsLastErrorString();
+        std::string why;
+        if (!schedulerReachable(&why)) {
+            m_error = "the print service cannot be reached: " + why;
             m_transient = true;
         }
         return false;

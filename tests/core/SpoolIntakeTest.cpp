@@ -42,8 +42,12 @@ public:
     std::unique_ptr<SpoolFile> take(const std::string& p, TakeResult& r) override
     {
         ++opened;
-        return real.take(p, r);
+        auto file = real.take(p, r);
+        if (afterTake)
+            afterTake(p);
+        return file;
     }
+    std::function<void(const std::string&)> afterTake;
     std::vector<std::unique_ptr<SpoolFile>> reclaim(const std::string& d, const std::string& m) override
     {
         return real.reclaim(d, m);
@@ -303,4 +307,45 @@ TEST(SpoolIntake, ATickDuringAPassDoesNothing)
     in.intake.TimerTimer();
     EXPECT_EQ(nested, 2);
     EXPECT_EQ(in.timerLog, (std::vector<bool>{false, true}));
+}
+
+TEST(SpoolIntake, ANewFileUnderTheNameOfOneBeingPrintedIsANewJob)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("x.prn"), "first version", 1000);
+    // While the first version prints, its program writes the next one and renames it into place.
+    in.spool.afterTake = [&](const std::string& path) {
+        in.spool.afterTake = nullptr;
+        writeSpool(dir.file("x.tmp"), "second version", 2000);
+        fs::rename(dir.file("x.tmp"), path);
+    };
+    in.intake.TimerTimer();
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), (std::vector<std::string>{"first version", "second version"}));
+    EXPECT_FALSE(fs::exists(dir.file("x.prn")));
+    EXPECT_FALSE(fs::exists(dir.file(".quillon-claimed")));
+}
+
+TEST(SpoolIntake, AnyFileNameSurvivesTheSkipListAcrossRestarts)
+{
+    TempDir dir;
+    const std::string odd = dir.file("a\nb%41 \xff\xfe.prn");
+    writeSpool(odd, "nie do usuniecia", 1000);
+    const std::string list = dir.file("skipped");
+    FileIdentity id;
+    {
+        PosixSpoolFileSystem files;
+        id = *files.identityOf(odd);
+        FileSkipList skip(list);
+        skip.add(id);
+    }
+    FileSkipList again(list);
+    EXPECT_TRUE(again.contains(id));
+    EXPECT_EQ(again.size(), 1u);
+    // A list of the older kind, paths as they are, still reads.
+    writeFile(list, {'1', ' ', '2', ' ', '3', ' ', '4', ' ', '/', 'x', '%', '4', '1', '\n'});
+    FileSkipList old(list);
+    EXPECT_TRUE(old.contains({"/x%41", 1, 2, 3, 4}));
 }

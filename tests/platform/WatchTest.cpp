@@ -189,47 +189,111 @@ TEST_F(Watch, AJobWhosePrinterFailsKeepsItsData)
     EXPECT_NE(r.err.find("EVxReport_EndDoc"), std::string::npos) << r.err;
 }
 
-TEST_F(Watch, ManyWritersManyFilesEachPrintedExactlyOnce)
+TEST_F(Watch, WhileThePrintServiceIsAwayFilesWaitAndPrintAfterwards)
+{
+    configure({dir.file("a/*.prn")}, 2);
+    auto watcher = startWatcher();
+    // The scheduler cannot be reached while its socket is out of the way.
+    const std::string away = cups.socketPath() + ".away";
+    ASSERT_EQ(::rename(cups.socketPath().c_str(), away.c_str()), 0);
+    drop("a/waits.prn", "CZEKA-NA-DRUKARKE");
+    QThread::msleep(7000); // a few tries
+    EXPECT_TRUE(fs::exists(dir.file("a/waits.prn"))) << "the file stays where it was";
+    EXPECT_FALSE(fs::exists(dir.file("a/waits.prn.failed")));
+    ASSERT_EQ(::rename(away.c_str(), cups.socketPath().c_str()), 0);
+    auto jobs = cups.waitForJobs("capture", 1, 30000);
+    watcher->kill();
+    watcher->waitForFinished();
+    const QString err = QString::fromUtf8(watcher->readAllStandardError());
+    ASSERT_EQ(jobs.size(), 1u) << err.toStdString();
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("CZEKA-NA-DRUKARKE"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("a/waits.prn")));
+    // One message while it lasts, with the print service's own reason, and one when it is over.
+    EXPECT_EQ(err.count("Nie można połączyć się z usługą drukowania"), 1) << err.toStdString();
+    EXPECT_EQ(err.count("Drukarka: "), 1) << err.toStdString();
+    EXPECT_EQ(err.count("znów działa"), 1) << err.toStdString();
+}
+
+TEST_F(Watch, AFileLeftClaimedByAKilledWatcherIsPrintedByTheNext)
+{
+    configure({dir.file("a/*.prn")});
+    // What a watcher killed in the middle of a job leaves: the file in an unlocked claim folder.
+    fs::create_directories(dir.file("a/.quillon-claimed/Xk3b9Q"));
+    drop("a/.quillon-claimed/Xk3b9Q/half.prn", "NIE-ZGUBIONY");
+    RenderRun r = once();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("capture", 1, 10000);
+    ASSERT_EQ(jobs.size(), 1u) << r.err;
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("NIE-ZGUBIONY"), std::string::npos);
+    EXPECT_EQ(jobs[0].title, dir.file("a/half.prn").substr(0, 31)) << "titled with its own name";
+    EXPECT_TRUE(fs::is_empty(dir.file("a"))) << "nothing left behind";
+}
+
+TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
 {
     configure({dir.file("a/*.prn"), dir.file("b/*.prn")}, 2);
-    auto watcher = startWatcher();
-    // Four writers, 125 files each, written in two parts with random pauses, into two folders.
-    const char* script = R"(
+    fs::create_directories(dir.file("tmp"));
+    env["TMPDIR"] = qs(dir.file("tmp"));
+    auto first = startWatcher();
+    auto second = startWatcher();
+    // Four writers, 100 files each, into two folders: written in two parts with a pause, written
+    // under another name and renamed into place, or grown by repeated appends (open, add a line,
+    // close), which may be taken between two appends: the later lines are then a new job.
+    const char* script = R"sh(
         w=$1; out=$2
-        for i in $(seq 1 125); do
-          f="$out/$([ $((i % 2)) = 0 ] && echo a || echo b)/w$w-$i.prn"
-          exec 3>"$f"
-          printf 'JOB w%s-%s\r\n' "$w" "$i" >&3
-          sleep 0.0$((RANDOM % 5))
-          printf 'linia druga\r\nKONIEC w%s-%s\r\n' "$w" "$i" >&3
-          exec 3>&-
+        for i in $(seq 1 100); do
+          d="$out/$([ $((i % 2)) = 0 ] && echo a || echo b)"
+          f="$d/w$w-$i.prn"
+          case $((i % 3)) in
+          0) exec 3>"$f"
+             printf 'LINE w%s-%s-1\r\n' "$w" "$i" >&3
+             sleep 0.0$((RANDOM % 5))
+             printf 'LINE w%s-%s-2\r\n' "$w" "$i" >&3
+             exec 3>&- ;;
+          1) printf 'LINE w%s-%s-1\r\nLINE w%s-%s-2\r\n' "$w" "$i" "$w" "$i" > "$d/w$w-$i.tmp"
+             mv "$d/w$w-$i.tmp" "$f" ;;
+          2) for k in 1 2 3 4 5; do
+               printf 'LINE w%s-%s-%s\r\n' "$w" "$i" "$k" >> "$f"
+               sleep 0.$((RANDOM % 4))
+             done ;;
+          esac
           sleep 0.0$((RANDOM % 3))
-        done)";
+        done)sh";
+    std::set<std::string> expected;
+    for (int w = 1; w <= 4; ++w)
+        for (int i = 1; i <= 100; ++i)
+            for (int k = 1; k <= (i % 3 == 2 ? 5 : 2); ++k)
+                expected.insert("w" + std::to_string(w) + "-" + std::to_string(i) + "-" + std::to_string(k));
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int w = 1; w <= 4; ++w) {
         writers.push_back(std::make_unique<QProcess>());
         writers.back()->start("bash", {"-c", script, "writer", QString::number(w), qs(dir.path())});
     }
     for (auto& w : writers)
-        ASSERT_TRUE(w->waitForFinished(120000));
-    auto jobs = cups.waitForJobs("capture", 500, 240000);
-    QThread::msleep(3000); // one more poll: nothing must follow
-    watcher->kill();
-    watcher->waitForFinished();
-    jobs = cups.waitForJobs("capture", 501, 10);
-    ASSERT_EQ(jobs.size(), 500u) << cups.logTail();
-
-    std::set<std::string> seen;
-    QRegularExpression job(R"(JOB (w\d-\d+))");
-    for (const auto& j : jobs) {
-        const QString text = QString::fromStdString(pdfText(j.documentPath));
-        auto m = job.match(text);
-        ASSERT_TRUE(m.hasMatch()) << text.toStdString();
-        const std::string id = m.captured(1).toStdString();
-        EXPECT_TRUE(seen.insert(id).second) << id << " printed twice";
-        EXPECT_TRUE(text.contains(QString::fromStdString("KONIEC " + id))) << id << " printed partly";
+        ASSERT_TRUE(w->waitForFinished(240000));
+    // Until both folders are empty, then one more poll: nothing must follow.
+    for (int waited = 0; waited < 120 && !(fs::is_empty(dir.file("a")) && fs::is_empty(dir.file("b"))); ++waited)
+        QThread::msleep(1000);
+    QThread::msleep(3000);
+    for (auto* watcher : {first.get(), second.get()}) {
+        watcher->terminate();
+        watcher->waitForFinished();
     }
-    EXPECT_EQ(seen.size(), 500u);
+    auto jobs = cups.waitForJobs("capture", 100000, 2000);
+
+    std::map<std::string, int> seen;
+    QRegularExpression line(R"(LINE (w\d-\d+-\d))");
+    for (const auto& j : jobs) {
+        auto it = line.globalMatch(QString::fromStdString(pdfText(j.documentPath)));
+        while (it.hasNext())
+            ++seen[it.next().captured(1).toStdString()];
+    }
+    for (const std::string& id : expected)
+        EXPECT_EQ(seen[id], 1) << "line " << id;
+    EXPECT_EQ(seen.size(), expected.size());
+    EXPECT_GE(jobs.size(), 400u);
     EXPECT_TRUE(fs::is_empty(dir.file("a")));
     EXPECT_TRUE(fs::is_empty(dir.file("b")));
+    for (const auto& e : fs::directory_iterator(dir.file("tmp")))
+        EXPECT_EQ(e.path().filename().string().find("quillon"), std::string::npos) << e.path() << " left behind";
 }
