@@ -1,4 +1,5 @@
 #include "PdfPrinter.h"
+#include "Units.h"
 
 #include "PainterDevice.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 // PDF has no pixels: one device pixel is made one report unit (0.01 mm), so the page geometry
 // that the report reads back is exact.
-constexpr int kPdfDpi = 2540;
+constexpr int kPdfDpi = kUnitsPerInch;
 
 int32_t mmToPixels(qreal mm)
 {

@@ -181,9 +181,9 @@ void TVxReport::PrinterPhysicalOffset(int32_t& X, int32_t& Y)
     if (!m)
         return;
     if (m->dpiX > 0)
-        X = roundUnits((long double)m->offsetX / m->dpiX * 2540.0L);
+        X = PixelsToUnits(m->offsetX, m->dpiX);
     if (m->dpiY > 0)
-        Y = roundUnits((long double)m->offsetY / m->dpiY * 2540.0L);
+        Y = PixelsToUnits(m->offsetY, m->dpiY);
 }
 
 bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, int32_t Y)
@@ -204,7 +204,7 @@ bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, in
         dc->selectObject(stockObject(StockObject::WhiteBrush));
         dc->setWindowOrg({0, 0});
         dc->setMapMode(kMmAnisotropic);
-        dc->setWindowExt({2540, 2540});
+        dc->setWindowExt({kUnitsPerInch, kUnitsPerInch});
         dc->setViewportExt({m->dpiX, m->dpiY});
         return playEmf(picture, *dc, {X, Y}).ok;
     } catch (...) {
