@@ -304,3 +304,15 @@ TEST(SpoolIntake, ATickDuringAPassDoesNothing)
     EXPECT_EQ(nested, 2);
     EXPECT_EQ(in.timerLog, (std::vector<bool>{false, true}));
 }
+
+TEST(SpoolIntake, WithPreviewOffJobsArePrintedAndNeverPreviewed)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("a/*.prn")};
+    fs::create_directories(dir.file("a"));
+    writeSpool(dir.file("a/1.prn"), "one", 1000);
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.previews, 0);
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"one"});
+}

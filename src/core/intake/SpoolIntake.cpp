@@ -131,7 +131,7 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
     file.reset();
 
     JobOutcome outcome;
-    if (ok || m_report.ErrorClassName() == "EVxReport_UserAbort") {
+    if (ok || m_report.ErrorKind() == ReportError::UserAbort) {
         outcome = JobOutcome::Printed;
         if (!m_files.remove(path)) {
             m_skip.add(identity);

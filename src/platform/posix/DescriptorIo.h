@@ -24,6 +24,23 @@ inline size_t readFully(int fd, void* buffer, size_t size)
     return total;
 }
 
+// Reads at offset, without moving the descriptor's position, until size bytes came or the file
+// ends; a failed read ends it too. Returns how many bytes came.
+inline size_t readFullyAt(int fd, void* buffer, size_t size, off_t offset)
+{
+    auto p = static_cast<char*>(buffer);
+    size_t total = 0;
+    while (total < size) {
+        ssize_t n = ::pread(fd, p + total, size - total, offset + off_t(total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += size_t(n);
+    }
+    return total;
+}
+
 // Writes all size bytes; false when that fails.
 inline bool writeFully(int fd, const void* data, size_t size)
 {
