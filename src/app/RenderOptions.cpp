@@ -98,7 +98,7 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a == "--font-size") {
             if (!value(v))
                 return std::nullopt;
-            if (!parseInt(v, 6, 12, o.fontSize)) {
+            if (!parseInt(v, settings::kFontSize.low, settings::kFontSize.high, o.fontSize)) {
                 error = "--font-size takes a whole number from 6 to 12";
                 return std::nullopt;
             }

@@ -2,6 +2,7 @@
 // The command line of quillon-render.
 
 #include "gdi/CodePage.h"
+#include "settings/Settings.h"
 
 #include <optional>
 #include <string>
@@ -17,9 +18,9 @@ struct RenderOptions {
     bool hasPages = false;   // --pages A-B, for a page store as input
     int firstPage = 1;
     int lastPage = 1;
-    int fontSize = 12;
-    std::string orientation = "P";
-    std::string fontName = "Courier New";
+    int fontSize = settings::kFontSize.def;
+    std::string orientation = settings::kPortrait;
+    std::string fontName = settings::kDefaultFontName;
     DosCodePage codePage = DosCodePage::Cp852;
     int dpi = 150;
 };

@@ -34,14 +34,13 @@ bool storeSettings(const TSettings& settings, std::string& error)
 
 std::string describeSettings(const TSettings& s)
 {
-    std::string text;
-    text += "FontName=" + s.FontName + "\n";
-    text += "FontSize=" + std::to_string(s.FontSize) + "\n";
-    text += "PollingFreq=" + std::to_string(s.PollingFreq) + "\n";
-    text += "PageOrient=" + s.PageOrient + "\n";
-    text += std::string("Preview=") + (s.Preview ? "ON" : "OFF") + "\n";
+    using namespace settings;
+    auto line = [](const std::string& name, const std::string& value) { return name + "=" + value + "\n"; };
+    std::string text = line(kFontName, s.FontName) + line(kFontSize.name, std::to_string(s.FontSize))
+        + line(kPollingFreq.name, std::to_string(s.PollingFreq)) + line(kPageOrient, s.PageOrient)
+        + line(kPreview, s.Preview ? kOn : kOff);
     for (size_t i = 0; i < s.PeekPaths.size(); ++i)
-        text += "PeekPath" + std::to_string(i) + "=" + s.PeekPaths[i] + "\n";
+        text += line(peekPathName(int(i)), s.PeekPaths[i]);
     return text;
 }
 

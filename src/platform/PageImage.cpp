@@ -1,4 +1,5 @@
 #include "PageImage.h"
+#include "Units.h"
 
 #include "PainterDevice.h"
 #include "gdi/EmfFormat.h"
@@ -34,8 +35,8 @@ QImage renderPageImage(std::span<const uint8_t> emf, Size paper, Point origin, i
         return {};
     if (dpi <= 0 || dpi > 9600 || paper.cx <= 0 || paper.cy <= 0)
         return {};
-    const int64_t width = std::llround(double(paper.cx) / 2540.0 * dpi);
-    const int64_t height = std::llround(double(paper.cy) / 2540.0 * dpi);
+    const int64_t width = std::llround(double(paper.cx) / double(kUnitsPerInch) * dpi);
+    const int64_t height = std::llround(double(paper.cy) / double(kUnitsPerInch) * dpi);
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || width * height > kMaxPixels)
         return {};
 
@@ -51,7 +52,7 @@ QImage renderPageImage(std::span<const uint8_t> emf, Size paper, Point origin, i
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     // One logical unit is 0.01 mm.
-    drawPagePicture(painter, emf, origin, {2540, 2540}, {dpi, dpi}, cp);
+    drawPagePicture(painter, emf, origin, {kUnitsPerInch, kUnitsPerInch}, {dpi, dpi}, cp);
     painter.end();
     return image;
 }

@@ -1,4 +1,5 @@
 #include "PainterDevice.h"
+#include "Units.h"
 
 #include "gdi/Mapping.h"
 
@@ -56,22 +57,6 @@ QColor toQColor(ColorRef c)
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
-int stockIndex(GdiObject o) { return int(o & ~kStockFlag); }
-
-enum class Kind { None, Font, Pen, Brush };
-
-Kind stockKind(GdiObject o)
-{
-    int i = stockIndex(o);
-    if (i <= 5)
-        return Kind::Brush;
-    if (i <= 8)
-        return Kind::Pen;
-    if ((i >= 10 && i <= 14) || i == 16 || i == 17)
-        return Kind::Font;
-    return Kind::None;
-}
-
 QRectF deviceRect(const QTransform& t, const Rect& r)
 {
     return t.mapRect(QRectF(QPointF(r.left, r.top), QPointF(r.right, r.bottom)).normalized());
@@ -113,20 +98,21 @@ GdiObject PainterDevice::createBrush(const LogBrush& brush)
 
 GdiObject PainterDevice::selectObject(GdiObject object)
 {
-    Kind kind = Kind::None;
-    if (object & kStockFlag) {
-        kind = stockKind(object);
+    GdiObjectKind kind = GdiObjectKind::None;
+    if (isStockObject(object)) {
+        kind = stockObjectKind(object);
     } else if (auto it = m_objects.find(object); it != m_objects.end()) {
-        kind = it->second.index() == 0 ? Kind::Font : it->second.index() == 1 ? Kind::Pen : Kind::Brush;
+        kind = it->second.index() == 0 ? GdiObjectKind::Font
+             : it->second.index() == 1 ? GdiObjectKind::Pen : GdiObjectKind::Brush;
     }
     switch (kind) {
-    case Kind::Font:
+    case GdiObjectKind::Font:
         return std::exchange(m_state.font, object);
-    case Kind::Pen:
+    case GdiObjectKind::Pen:
         return std::exchange(m_state.pen, object);
-    case Kind::Brush:
+    case GdiObjectKind::Brush:
         return std::exchange(m_state.brush, object);
-    case Kind::None:
+    default:
         break;
     }
     return 0;
@@ -134,7 +120,7 @@ GdiObject PainterDevice::selectObject(GdiObject object)
 
 bool PainterDevice::deleteObject(GdiObject object)
 {
-    if (object & kStockFlag)
+    if (isStockObject(object))
         return false;
     if (object == m_state.font || object == m_state.pen || object == m_state.brush)
         return false;
@@ -193,7 +179,7 @@ void PainterDevice::updateTransform()
     const QPaintDevice* device = m_painter.device();
     const qreal dpiX = device ? device->logicalDpiX() : 96.0;
     const qreal dpiY = device ? device->logicalDpiY() : 96.0;
-    const MappingScale scale = mappingScale(s.mapMode, s.windowExt, s.viewportExt, 2540.0 / dpiX, 2540.0 / dpiY);
+    const MappingScale scale = mappingScale(s.mapMode, s.windowExt, s.viewportExt, double(kUnitsPerInch) / dpiX, double(kUnitsPerInch) / dpiY);
     const qreal kx = scale.x, ky = scale.y;
     m_toDevice = QTransform(kx, 0, 0, ky, s.viewportOrg.x - s.windowOrg.x * kx,
                             s.viewportOrg.y - s.windowOrg.y * ky);
@@ -214,7 +200,7 @@ bool PainterDevice::restoreDC(int saved)
     State restored = m_saved[size_t(level - 1)];
     m_saved.resize(size_t(level - 1));
     // Objects deleted since the save cannot come back; the current ones stay then.
-    auto keep = [this](GdiObject o) { return (o & kStockFlag) || m_objects.count(o) > 0; };
+    auto keep = [this](GdiObject o) { return isStockObject(o) || m_objects.count(o) > 0; };
     if (!keep(restored.font))
         restored.font = m_state.font;
     if (!keep(restored.pen))
@@ -231,7 +217,7 @@ bool PainterDevice::restoreDC(int saved)
 
 const LogFont& PainterDevice::selectedFont() const
 {
-    if (!(m_state.font & kStockFlag)) {
+    if (!isStockObject(m_state.font)) {
         auto it = m_objects.find(m_state.font);
         if (it != m_objects.end())
             return std::get<LogFont>(it->second);
@@ -566,18 +552,8 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
 void PainterDevice::applyPenAndBrush()
 {
     LogPen pen;
-    if (m_state.pen & kStockFlag) {
-        switch (StockObject(stockIndex(m_state.pen))) {
-        case StockObject::WhitePen:
-            pen = {kPsSolid, 0, 0xFFFFFF};
-            break;
-        case StockObject::NullPen:
-            pen = {kPsNull, 0, 0};
-            break;
-        default:
-            pen = {kPsSolid, 0, 0};
-            break;
-        }
+    if (isStockObject(m_state.pen)) {
+        pen = stockPen(m_state.pen);
     } else if (auto it = m_objects.find(m_state.pen); it != m_objects.end()) {
         pen = std::get<LogPen>(it->second);
     }
@@ -608,10 +584,8 @@ void PainterDevice::applyPenAndBrush()
     m_painter.setPen(qpen);
 
     LogBrush brush;
-    if (m_state.brush & kStockFlag) {
-        static constexpr ColorRef greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
-        int i = stockIndex(m_state.brush);
-        brush = i < 5 ? LogBrush{kBsSolid, greys[i], 0} : LogBrush{kBsNull, 0, 0};
+    if (isStockObject(m_state.brush)) {
+        brush = stockBrush(m_state.brush);
     } else if (auto it = m_objects.find(m_state.brush); it != m_objects.end()) {
         brush = std::get<LogBrush>(it->second);
     }

@@ -1,4 +1,5 @@
 #include "PdfPrinter.h"
+#include "Units.h"
 
 #include "PainterDevice.h"
 #include "posix/AtomicFile.h"
@@ -23,7 +24,7 @@ namespace {
 
 // PDF has no pixels: one device pixel is made one report unit (0.01 mm), so the page geometry
 // that the report reads back is exact.
-constexpr int kPdfDpi = 2540;
+constexpr int kPdfDpi = kUnitsPerInch;
 
 // Whether the scheduler answers at all. libcups reports a scheduler it cannot reach in several
 // ways (an internal error naming the socket's errno, a missing default destination), so ask.

@@ -13,7 +13,7 @@ namespace {
 TEscCommand cmd(uint8_t code, uint8_t param = 0)
 {
     TEscCommand c;
-    c.code = code;
+    c.code = esc::Code(code);
     c.param1 = param;
     return c;
 }

@@ -349,3 +349,15 @@ TEST(SpoolIntake, AnyFileNameSurvivesTheSkipListAcrossRestarts)
     FileSkipList old(list);
     EXPECT_TRUE(old.contains({"/x%41", 1, 2, 3, 4}));
 }
+
+TEST(SpoolIntake, WithPreviewOffJobsArePrintedAndNeverPreviewed)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("a/*.prn")};
+    fs::create_directories(dir.file("a"));
+    writeSpool(dir.file("a/1.prn"), "one", 1000);
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.previews, 0);
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"one"});
+}

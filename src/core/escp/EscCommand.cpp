@@ -6,7 +6,7 @@ namespace quillon {
 
 namespace {
 
-constexpr TEscCommand row(std::initializer_list<uint8_t> seq, uint8_t code, uint8_t params = 0)
+constexpr TEscCommand row(std::initializer_list<uint8_t> seq, esc::Code code, uint8_t params = 0)
 {
     TEscCommand c;
     for (uint8_t b : seq)
@@ -41,47 +41,47 @@ constexpr size_t kLookAhead = 6;
 const std::bitset<256> ControlBytes = makeControlBytes();
 
 const std::array<TEscCommand, kEscTableRows> EscTable = {{
-    row({ESC, 'M', SI}, 22),  // 20 cpi
-    row({DC2, ESC, 'P'}, 23), // 10 cpi
-    row({ESC, '3', DC2}, 4),  // 12 lines per inch
-    row({ESC, 'S', 0x00}, 26),
-    row({ESC, 'S', '0'}, 26),
-    row({ESC, 'S', '1'}, 28),
-    row({ESC, 'W', '1'}, 11),
-    row({ESC, 'W', '0'}, 12),
-    row({ESC, 'x', '0'}, 1),
-    row({ESC, 'x', '1'}, 1),
-    row({ESC, 'X', '1'}, 1), // job markers: read by the job runner, no effect here
-    row({ESC, 'X', '0'}, 1),
-    row({ESC, 'X', 'A'}, 1),
-    row({ESC, 'X', 'B'}, 1),
-    row({ESC, 'X', 'C'}, 1),
-    row({ESC, 'X', 'D'}, 1),
-    row({ESC, 'X', 'E'}, 1),
-    row({ESC, 'X', 'F'}, 1),
-    row({ESC, 'X', 'G'}, 1),
-    row({ESC, '@'}, 2),
-    row({CR, LF}, 9),
-    row({ESC, 'E'}, 29),
-    row({ESC, 'F'}, 30),
-    row({ESC, 'M'}, 14),
-    row({ESC, 'P'}, 15),
-    row({ESC, 'E'}, 16), // shadowed by the earlier ESC E row
-    row({ESC, 'F'}, 17), // shadowed
-    row({ESC, 'G'}, 20),
-    row({ESC, 'H'}, 21),
-    row({ESC, 'G'}, 24), // shadowed
-    row({ESC, 'H'}, 25), // shadowed
-    row({ESC, '2'}, 3),
-    row({ESC, '0'}, 5),
-    row({ESC, 'T'}, 27),
-    row({ESC, 'l'}, 13, 1),
-    row({FF}, 10),
-    row({BS}, 6),
-    row({CR}, 7),
-    row({LF}, 8),
-    row({SI}, 18),
-    row({DC2}, 19),
+    row({ESC, 'M', SI}, esc::SetPitch20),  // 20 cpi
+    row({DC2, ESC, 'P'}, esc::SetPitch10Long), // 10 cpi
+    row({ESC, '3', DC2}, esc::LineSpacing12),  // 12 lines per inch
+    row({ESC, 'S', 0x00}, esc::SuperscriptOn),
+    row({ESC, 'S', '0'}, esc::SuperscriptOn),
+    row({ESC, 'S', '1'}, esc::SubscriptOn),
+    row({ESC, 'W', '1'}, esc::DoubleWidthOn),
+    row({ESC, 'W', '0'}, esc::DoubleWidthOff),
+    row({ESC, 'x', '0'}, esc::NoEffect),
+    row({ESC, 'x', '1'}, esc::NoEffect),
+    row({ESC, 'X', '1'}, esc::NoEffect), // job markers: read by the job runner, no effect here
+    row({ESC, 'X', '0'}, esc::NoEffect),
+    row({ESC, 'X', 'A'}, esc::NoEffect),
+    row({ESC, 'X', 'B'}, esc::NoEffect),
+    row({ESC, 'X', 'C'}, esc::NoEffect),
+    row({ESC, 'X', 'D'}, esc::NoEffect),
+    row({ESC, 'X', 'E'}, esc::NoEffect),
+    row({ESC, 'X', 'F'}, esc::NoEffect),
+    row({ESC, 'X', 'G'}, esc::NoEffect),
+    row({ESC, '@'}, esc::Reset),
+    row({CR, LF}, esc::NewLine),
+    row({ESC, 'E'}, esc::EmphasizedOn),
+    row({ESC, 'F'}, esc::EmphasizedOff),
+    row({ESC, 'M'}, esc::SetPitch12),
+    row({ESC, 'P'}, esc::SetPitch10),
+    row({ESC, 'E'}, esc::BoldOnShadowed), // shadowed by the earlier ESC E row
+    row({ESC, 'F'}, esc::BoldOffShadowed), // shadowed
+    row({ESC, 'G'}, esc::DoubleStrikeOn),
+    row({ESC, 'H'}, esc::DoubleStrikeOff),
+    row({ESC, 'G'}, esc::DoubleStrikeOnShadowed), // shadowed
+    row({ESC, 'H'}, esc::DoubleStrikeOffShadowed), // shadowed
+    row({ESC, '2'}, esc::LineSpacing6),
+    row({ESC, '0'}, esc::LineSpacing8),
+    row({ESC, 'T'}, esc::ScriptOff),
+    row({ESC, 'l'}, esc::LeftMargin, 1),
+    row({FF}, esc::FormFeed),
+    row({BS}, esc::BackSpace),
+    row({CR}, esc::CarriageReturn),
+    row({LF}, esc::LineFeed),
+    row({SI}, esc::SetPitch17),
+    row({DC2}, esc::SetPitch10Dc2),
 }};
 
 namespace {
@@ -111,7 +111,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
     if (p == data.size()) {
         text = data;
         command.length = 0;
-        command.code = 0;
+        command.code = esc::None;
         rest = {};
         return;
     }
@@ -120,7 +120,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
     std::string_view tail = data.substr(p);
     if (tail.size() < kLookAhead && !atEnd) {
         // Wait for the next read: the sequence may continue beyond this chunk.
-        command.code = 0;
+        command.code = esc::None;
         rest = tail;
         return;
     }
@@ -148,7 +148,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
     }
 
     // Not a sequence the printer knows: only the control byte itself is dropped.
-    command.code = 0;
+    command.code = esc::None;
     rest = tail.substr(1);
 }
 

@@ -14,7 +14,6 @@ namespace quillon {
 
 namespace {
 
-constexpr uint8_t kFormFeedCode = 10;
 constexpr uint32_t kBaselineAlign = 24; // left, baseline, not updating the current position
 
 } // namespace
@@ -22,7 +21,7 @@ constexpr uint32_t kBaselineAlign = 24; // left, baseline, not updating the curr
 std::unique_ptr<int32_t[]> MakeAdvanceArray(size_t count, int32_t pitch, double scale,
                                             bool doubleWidth)
 {
-    int32_t w = roundUnits(2540.0L / pitch * (long double)scale);
+    int32_t w = roundUnits(kUnitsPerInchL / pitch * (long double)scale);
     if (doubleWidth)
         w *= 2;
     auto advances = std::make_unique<int32_t[]>(count + 1);
@@ -66,7 +65,7 @@ void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt
         if (!st.buffer.empty()) {
             if (st.y > bottom) {
                 TEscCommand formFeed;
-                formFeed.code = kFormFeedCode;
+                formFeed.code = esc::FormFeed;
                 ExecuteCommand(st, formFeed);
                 StopIt = false;
                 return;
@@ -76,13 +75,13 @@ void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt
             if (!text.empty())
                 DrawTextRun(text, Canv, Sender);
             st.buffer.keepRest(rest);
-            if (command.code == kFormFeedCode) {
+            if (command.code == esc::FormFeed) {
                 ExecuteCommand(st, command);
                 if (!st.buffer.empty() || !atEnd)
                     StopIt = false;
                 return;
             }
-            if (command.code != 0)
+            if (command.code != esc::None)
                 ExecuteCommand(st, command);
         }
     } while (!atEnd || !st.buffer.empty());

@@ -22,21 +22,16 @@ void resetAttributes(TPrinterState& s)
     s.doubleWidth = false;
 }
 
-int32_t pixelsToUnits(int32_t pixels, int32_t dpi)
-{
-    return roundUnits((long double)pixels / (long double)dpi * 2540.0L);
-}
-
 } // namespace
 
 int32_t TPrinterState::charWidth() const
 {
-    return roundUnits(2540.0L / pitch * (long double)scale);
+    return roundUnits(kUnitsPerInchL / pitch * (long double)scale);
 }
 
 int32_t TPrinterState::lineAdvance() const
 {
-    return roundUnits(2540.0L / lineSpacing * (long double)scale);
+    return roundUnits(kUnitsPerInchL / lineSpacing * (long double)scale);
 }
 
 void ResetPrinterState(TPrinterState& state, const TSettings& settings, ReportPrinter& printer)
@@ -51,88 +46,88 @@ void ResetPrinterState(TPrinterState& state, const TSettings& settings, ReportPr
     if (!m || m->dpiX <= 0 || m->dpiY <= 0 || m->printableWidth <= 0 || m->printableHeight <= 0)
         return;
     if (m->orientation == PrinterOrientation::Portrait) {
-        state.pageWidth = pixelsToUnits(m->printableWidth, m->dpiX);
-        state.pageHeight = pixelsToUnits(m->printableHeight, m->dpiY);
+        state.pageWidth = PixelsToUnits(m->printableWidth, m->dpiX);
+        state.pageHeight = PixelsToUnits(m->printableHeight, m->dpiY);
     } else {
-        state.pageWidth = pixelsToUnits(m->printableHeight, m->dpiY);
-        state.pageHeight = pixelsToUnits(m->printableWidth, m->dpiX);
+        state.pageWidth = PixelsToUnits(m->printableHeight, m->dpiY);
+        state.pageHeight = PixelsToUnits(m->printableWidth, m->dpiX);
     }
 }
 
 void ExecuteCommand(TPrinterState& s, const TEscCommand& command)
 {
     switch (command.code) {
-    case 2:
+    case esc::Reset:
         resetAttributes(s);
         break;
-    case 3:
+    case esc::LineSpacing6:
         s.lineSpacing = 6;
         break;
-    case 4:
+    case esc::LineSpacing12:
         s.lineSpacing = 12;
         break;
-    case 5:
+    case esc::LineSpacing8:
         s.lineSpacing = 8;
         break;
-    case 6:
+    case esc::BackSpace:
         s.x = std::max(0, s.x - s.charWidth());
         break;
-    case 7:
+    case esc::CarriageReturn:
         s.x = 0;
         break;
-    case 8:
+    case esc::LineFeed:
         s.y += s.lineAdvance();
         break;
-    case 9:
+    case esc::NewLine:
         s.x = 0;
         s.y += s.lineAdvance();
         break;
-    case 10:
+    case esc::FormFeed:
         s.x = 0;
         s.y = 0;
         break;
-    case 11:
+    case esc::DoubleWidthOn:
         s.doubleWidth = true;
         break;
-    case 12:
+    case esc::DoubleWidthOff:
         s.doubleWidth = false;
         break;
-    case 13:
-        s.leftMargin = roundUnits(2540.0L / s.pitch * (long double)s.scale * command.param1);
+    case esc::LeftMargin:
+        s.leftMargin = roundUnits(kUnitsPerInchL / s.pitch * (long double)s.scale * command.param1);
         break;
-    case 14:
+    case esc::SetPitch12:
         s.pitch = 12;
         break;
-    case 15:
-    case 19:
-    case 23:
+    case esc::SetPitch10:
+    case esc::SetPitch10Dc2:
+    case esc::SetPitch10Long:
         s.pitch = 10;
         break;
-    case 16:
-    case 20:
-    case 24:
-    case 29:
+    case esc::BoldOnShadowed:
+    case esc::DoubleStrikeOn:
+    case esc::DoubleStrikeOnShadowed:
+    case esc::EmphasizedOn:
         s.bold = true;
         break;
-    case 17:
-    case 21:
-    case 25:
-    case 30:
+    case esc::BoldOffShadowed:
+    case esc::DoubleStrikeOff:
+    case esc::DoubleStrikeOffShadowed:
+    case esc::EmphasizedOff:
         s.bold = false;
         break;
-    case 18:
+    case esc::SetPitch17:
         s.pitch = 17;
         break;
-    case 22:
+    case esc::SetPitch20:
         s.pitch = 20;
         break;
-    case 26:
+    case esc::SuperscriptOn:
         s.script = 1;
         break;
-    case 27:
+    case esc::ScriptOff:
         s.script = 0;
         break;
-    case 28:
+    case esc::SubscriptOn:
         s.script = -1;
         break;
     default:

@@ -13,19 +13,23 @@ namespace quillon {
 
 class ByteWriter {
 public:
-    explicit ByteWriter(std::vector<uint8_t>& out) : m_out(out) {}
+    // Appends to out.
+    explicit ByteWriter(std::vector<uint8_t>& out) : m_out(out), m_pos(out.size()) {}
+    // Writes over out from position at on; out grows when a write goes past its end.
+    ByteWriter(std::vector<uint8_t>& out, size_t at) : m_out(out), m_pos(at) {}
 
     size_t size() const { return m_out.size(); }
-    void u8(uint8_t v) { m_out.push_back(v); }
+    size_t position() const { return m_pos; }
+    void u8(uint8_t v) { put(&v, 1); }
     void u16(uint16_t v)
     {
         uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-        m_out.insert(m_out.end(), b, b + 2);
+        put(b, 2);
     }
     void u32(uint32_t v)
     {
         uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-        m_out.insert(m_out.end(), b, b + 4);
+        put(b, 4);
     }
     void i32(int32_t v) { u32(uint32_t(v)); }
     void f32(float v)
@@ -34,12 +38,13 @@ public:
         std::memcpy(&bits, &v, 4);
         u32(bits);
     }
-    void bytes(const void* p, size_t n)
+    void bytes(const void* p, size_t n) { put(static_cast<const uint8_t*>(p), n); }
+    void zeros(size_t n)
     {
-        auto b = static_cast<const uint8_t*>(p);
-        m_out.insert(m_out.end(), b, b + n);
+        grow(n);
+        std::memset(m_out.data() + m_pos, 0, n);
+        m_pos += n;
     }
-    void zeros(size_t n) { m_out.insert(m_out.end(), n, uint8_t(0)); }
     // Overwrites a 32-bit value written earlier at absolute position pos.
     void patchU32(size_t pos, uint32_t v)
     {
@@ -50,7 +55,22 @@ public:
     }
 
 private:
+    void grow(size_t n)
+    {
+        if (m_pos + n > m_out.size())
+            m_out.resize(m_pos + n);
+    }
+    void put(const uint8_t* b, size_t n)
+    {
+        if (n == 0)
+            return;
+        grow(n);
+        std::memcpy(m_out.data() + m_pos, b, n);
+        m_pos += n;
+    }
+
     std::vector<uint8_t>& m_out;
+    size_t m_pos;
 };
 
 // Reads from a fixed span; any read past the end sets the failed flag and yields zeros, so a

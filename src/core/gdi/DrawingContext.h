@@ -101,6 +101,50 @@ enum class StockObject : uint32_t {
 
 constexpr GdiObject kStockFlag = 0x80000000u;
 constexpr GdiObject stockObject(StockObject s) { return kStockFlag | uint32_t(s); }
+constexpr bool isStockObject(GdiObject o) { return (o & kStockFlag) != 0; }
+// The index of a stock object handle (its StockObject value).
+constexpr uint32_t stockIndex(GdiObject o) { return o & ~kStockFlag; }
+
+enum class GdiObjectKind : uint8_t { None, Font, Pen, Brush, Palette };
+
+// What a stock object handle stands for; None for a handle that is not a stock object or an
+// index that names none (9, and anything past DefaultGuiFont).
+constexpr GdiObjectKind stockObjectKind(GdiObject o)
+{
+    if (!isStockObject(o))
+        return GdiObjectKind::None;
+    const uint32_t i = stockIndex(o);
+    if (i <= uint32_t(StockObject::NullBrush))
+        return GdiObjectKind::Brush;
+    if (i <= uint32_t(StockObject::NullPen))
+        return GdiObjectKind::Pen;
+    if (i == uint32_t(StockObject::DefaultPalette))
+        return GdiObjectKind::Palette;
+    if (i >= uint32_t(StockObject::OemFixedFont) && i <= uint32_t(StockObject::DefaultGuiFont))
+        return GdiObjectKind::Font;
+    return GdiObjectKind::None;
+}
+
+// The pen a stock pen stands for: WhitePen white, NullPen none, any other black.
+constexpr LogPen stockPen(GdiObject o)
+{
+    switch (StockObject(stockIndex(o))) {
+    case StockObject::WhitePen:
+        return {kPsSolid, 0, 0xFFFFFF};
+    case StockObject::NullPen:
+        return {kPsNull, 0, 0};
+    default:
+        return {kPsSolid, 0, 0};
+    }
+}
+
+// The brush a stock brush stands for: the five greys from white to black, then NullBrush.
+constexpr LogBrush stockBrush(GdiObject o)
+{
+    constexpr ColorRef greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
+    const uint32_t i = stockIndex(o);
+    return i < 5 ? LogBrush{kBsSolid, greys[i], 0} : LogBrush{kBsNull, 0, 0};
+}
 
 // Text alignment flags (SetTextAlign).
 constexpr uint32_t kTaNoUpdateCp = 0;

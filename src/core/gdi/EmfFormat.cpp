@@ -7,14 +7,6 @@ namespace quillon::emf {
 
 namespace {
 
-void writeRect(ByteWriter& out, const Rect& r)
-{
-    out.i32(r.left);
-    out.i32(r.top);
-    out.i32(r.right);
-    out.i32(r.bottom);
-}
-
 void fail(std::string* error, const char* why)
 {
     if (error)
@@ -22,6 +14,14 @@ void fail(std::string* error, const char* why)
 }
 
 } // namespace
+
+void writeRect(ByteWriter& out, const Rect& r)
+{
+    out.i32(r.left);
+    out.i32(r.top);
+    out.i32(r.right);
+    out.i32(r.bottom);
+}
 
 Rect readRect(ByteReader& in)
 {
@@ -129,6 +129,130 @@ void writeHeader(ByteWriter& out, const Header& h)
     out.u32(0); // bOpenGL
     out.i32(h.micrometers.cx);
     out.i32(h.micrometers.cy);
+}
+
+void writeRecordStart(ByteWriter& out, uint32_t type, uint32_t size)
+{
+    out.u32(type);
+    out.u32(size);
+}
+
+void writeEof(ByteWriter& out)
+{
+    writeRecordStart(out, EMR_EOF, kEofSize);
+    out.u32(0);         // nPalEntries
+    out.u32(16);        // offPalEntries
+    out.u32(kEofSize);  // nSizeLast
+}
+
+void writeValueRecord(ByteWriter& out, uint32_t type, uint32_t value)
+{
+    writeRecordStart(out, type, kValueRecordSize);
+    out.u32(value);
+}
+
+void writePairRecord(ByteWriter& out, uint32_t type, int32_t a, int32_t b)
+{
+    writeRecordStart(out, type, kPairRecordSize);
+    out.i32(a);
+    out.i32(b);
+}
+
+void writeSaveDc(ByteWriter& out)
+{
+    writeRecordStart(out, EMR_SAVEDC, kSaveDcSize);
+}
+
+void writeRectangle(ByteWriter& out, const Rect& box)
+{
+    writeRecordStart(out, EMR_RECTANGLE, kRectangleSize);
+    writeRect(out, box);
+}
+
+void writeCreatePen(ByteWriter& out, uint32_t index, const LogPen& pen)
+{
+    writeRecordStart(out, EMR_CREATEPEN, kCreatePenSize);
+    out.u32(index);
+    out.u32(pen.style);
+    out.i32(pen.width);
+    out.i32(0);
+    out.u32(pen.color);
+}
+
+LogPen readLogPen(ByteReader& in)
+{
+    LogPen pen;
+    pen.style = in.u32();
+    pen.width = in.i32();
+    in.i32(); // the y of the width is not used
+    pen.color = in.u32();
+    return pen;
+}
+
+void writeCreateBrush(ByteWriter& out, uint32_t index, const LogBrush& brush)
+{
+    writeRecordStart(out, EMR_CREATEBRUSHINDIRECT, kCreateBrushSize);
+    out.u32(index);
+    out.u32(brush.style);
+    out.u32(brush.color);
+    out.u32(brush.hatch);
+}
+
+LogBrush readLogBrush(ByteReader& in)
+{
+    LogBrush brush;
+    brush.style = in.u32();
+    brush.color = in.u32();
+    brush.hatch = in.u32();
+    return brush;
+}
+
+void writeExtCreateFont(ByteWriter& out, uint32_t index, const LogFont& font)
+{
+    writeRecordStart(out, EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
+    out.u32(index);
+    writeLogFont(out, font);
+}
+
+void writePolyStart(ByteWriter& out, uint32_t type, const Rect& bounds, uint32_t count)
+{
+    writeRecordStart(out, type, uint32_t(kPolyFixedSize + 8 * uint64_t(count)));
+    writeRect(out, bounds);
+    out.u32(count);
+}
+
+void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t)
+{
+    writeRecordStart(out, type, size);
+    writeRect(out, t.bounds);
+    out.u32(t.graphicsMode);
+    out.f32(t.exScale);
+    out.f32(t.eyScale);
+    out.i32(t.reference.x);
+    out.i32(t.reference.y);
+    out.u32(t.nChars);
+    out.u32(t.offString);
+    out.u32(t.options);
+    writeRect(out, t.rcl);
+    out.u32(t.offDx);
+}
+
+TextRecord readTextStart(ByteReader& in)
+{
+    TextRecord t;
+    in.skip(kRecordStartSize);
+    t.bounds = readRect(in);
+    t.graphicsMode = in.u32();
+    t.exScale = in.f32();
+    t.eyScale = in.f32();
+    t.reference = readPoint(in);
+    t.nChars = in.u32();
+    t.offString = in.u32();
+    t.options = in.u32();
+    if (!(t.options & kEtoNoRect))
+        t.rcl = readRect(in);
+    t.offDx = in.u32();
+    return t;
 }
 
 void writeLogFont(ByteWriter& out, const LogFont& f)

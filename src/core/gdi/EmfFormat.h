@@ -56,17 +56,64 @@ constexpr size_t kNRecordsOffset = 52;
 constexpr size_t kNHandlesOffset = 56;
 constexpr size_t kBoundsOffset = 8;
 
-// LOGFONTW: 5 × i32, 8 × u8, 32 UTF-16 units of face name.
+// Every record: 0 type, 4 size (a multiple of 4), then its own fields.
+constexpr uint32_t kRecordStartSize = 8;
+
+// EMR_EOF: 8 nPalEntries, 12 offPalEntries, 16 nSizeLast -> 20 bytes, with no palette.
+constexpr uint32_t kEofSize = 20;
+
+// Records of one 32-bit value at 8 (EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_SETTEXTALIGN,
+// EMR_SETTEXTCOLOR, EMR_SETBKCOLOR, EMR_SETBKMODE, EMR_SETMAPMODE, EMR_RESTOREDC) -> 12 bytes.
+constexpr uint32_t kValueRecordSize = 12;
+// Records of two signed 32-bit values at 8 and 12, a point or a size (EMR_MOVETOEX, EMR_LINETO,
+// EMR_SETWINDOWEXTEX, EMR_SETWINDOWORGEX, EMR_SETVIEWPORTEXTEX, EMR_SETVIEWPORTORGEX) -> 16 bytes.
+constexpr uint32_t kPairRecordSize = 16;
+// EMR_SAVEDC: no fields of its own.
+constexpr uint32_t kSaveDcSize = 8;
+// EMR_RECTANGLE: 8 rclBox (16) -> 24 bytes.
+constexpr uint32_t kRectangleSize = 24;
+
+// LOGPEN: 0 lopnStyle, 4 lopnWidth (x 4, y 4, only x used), 12 lopnColor -> 16 bytes.
+// EMR_CREATEPEN: 8 ihPen, 12 LOGPEN -> 28 bytes.
+constexpr uint32_t kCreatePenSize = 28;
+// LOGBRUSH: 0 lbStyle, 4 lbColor, 8 lbHatch -> 12 bytes.
+// EMR_CREATEBRUSHINDIRECT: 8 ihBrush, 12 LOGBRUSH -> 24 bytes.
+constexpr uint32_t kCreateBrushSize = 24;
+
+// LOGFONTW: 0 lfHeight, 4 lfWidth, 8 lfEscapement, 12 lfOrientation, 16 lfWeight, 20 lfItalic,
+// 21 lfUnderline, 22 lfStrikeOut, 23 lfCharSet, 24 lfOutPrecision, 25 lfClipPrecision,
+// 26 lfQuality, 27 lfPitchAndFamily, 28 lfFaceName (32 UTF-16 units, zero-filled) -> 92 bytes.
 constexpr uint32_t kLogFontSize = 92;
-// EMR_EXTCREATEFONTINDIRECTW with a plain LOGFONTW: 8 + ihFont + LOGFONTW.
+// EMR_EXTCREATEFONTINDIRECTW with a plain LOGFONTW: 8 ihFont, 12 LOGFONTW -> 104 bytes.
 constexpr uint32_t kExtCreateFontSize = 8 + 4 + kLogFontSize;
-// EMR_EXTTEXTOUTA/W up to the string: 8 + rclBounds 16 + iGraphicsMode 4 + exScale 4 + eyScale 4
-// + EMRTEXT (ptlReference 8, nChars 4, offString 4, fOptions 4, rcl 16, offDx 4).
+
+// EMR_POLYLINE, EMR_POLYGON: 8 rclBounds (16), 24 cptl, 28 the points (8 bytes each, 4 in the
+// 16-bit records EMR_POLYLINE16 and EMR_POLYGON16).
+constexpr uint32_t kPolyFixedSize = 28;
+
+// EMR_EXTTEXTOUTA/W up to the string: 8 rclBounds (16), 24 iGraphicsMode, 28 exScale (f32),
+// 32 eyScale (f32), 36 EMRTEXT: ptlReference (8), 44 nChars, 48 offString, 52 fOptions,
+// 56 rcl (16; absent with ETO_NO_RECT), 72 offDx -> 76 bytes. Then the string (padded to 4) and
+// the advances (one i32 per character, two with ETO_PDY).
 constexpr uint32_t kExtTextOutFixedSize = 76;
 constexpr uint32_t kGmCompatible = 1;
 constexpr uint32_t kEtoOpaque = 0x0002;
 constexpr uint32_t kEtoClipped = 0x0004;
 constexpr uint32_t kEtoNoRect = 0x0100;
+constexpr uint32_t kEtoPdy = 0x2000; // the advances come as (dx, dy) pairs
+
+struct TextRecord {
+    Rect bounds;
+    uint32_t graphicsMode = kGmCompatible;
+    float exScale = 0.0f;
+    float eyScale = 0.0f;
+    Point reference;
+    uint32_t nChars = 0;
+    uint32_t offString = 0;
+    uint32_t options = 0;
+    Rect rcl;
+    uint32_t offDx = 0;
+};
 
 struct Header {
     Rect bounds;
@@ -90,11 +137,34 @@ std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* er
 // Writes the 108-byte header record.
 void writeHeader(ByteWriter& out, const Header& h);
 
+void writeRect(ByteWriter& out, const Rect& r);
 Rect readRect(ByteReader& in);
 Point readPoint(ByteReader& in);
 Size readSize(ByteReader& in);
 
+void writeRecordStart(ByteWriter& out, uint32_t type, uint32_t size);
+void writeEof(ByteWriter& out);
+void writeValueRecord(ByteWriter& out, uint32_t type, uint32_t value);
+void writePairRecord(ByteWriter& out, uint32_t type, int32_t a, int32_t b);
+void writeSaveDc(ByteWriter& out);
+void writeRectangle(ByteWriter& out, const Rect& box);
+
+void writeCreatePen(ByteWriter& out, uint32_t index, const LogPen& pen);
+LogPen readLogPen(ByteReader& in);
+void writeCreateBrush(ByteWriter& out, uint32_t index, const LogBrush& brush);
+LogBrush readLogBrush(ByteReader& in);
+
 void writeLogFont(ByteWriter& out, const LogFont& font);
 LogFont readLogFont(ByteReader& in);
+void writeExtCreateFont(ByteWriter& out, uint32_t index, const LogFont& font);
+
+// The fixed part of a polyline or polygon record of 32-bit points; the points follow.
+void writePolyStart(ByteWriter& out, uint32_t type, const Rect& bounds, uint32_t count);
+
+// The fixed part of EMR_EXTTEXTOUTA/W of size bytes in all (always with rcl); string and
+// advances follow.
+void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t);
+// Reads the fixed part from the start of the record (rcl stays empty with ETO_NO_RECT).
+TextRecord readTextStart(ByteReader& in);
 
 } // namespace quillon::emf

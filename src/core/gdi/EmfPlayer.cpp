@@ -18,23 +18,24 @@ using namespace emf;
 
 // Records that other EMF writers emit and that the player honours beyond EmfFormat.h's set.
 constexpr uint32_t EMR_EXTCREATEPEN = 95;
-constexpr uint32_t kEtoPdy = 0x2000; // the advances come as (dx, dy) pairs
 constexpr size_t kMaxSavedStates = 64;
 // Coordinates handed to dc stay well inside int32 whatever the picture's mapping does.
 constexpr double kCoordinateLimit = 1.0e9;
 
 enum Kind : int { KindNone = -1, KindFont = 0, KindPen = 1, KindBrush = 2, KindCount = 3 };
 
-Kind stockKind(uint32_t index)
+Kind stockKind(GdiObject object)
 {
-    if (index <= uint32_t(StockObject::NullBrush))
-        return KindBrush;
-    if (index <= uint32_t(StockObject::NullPen))
-        return KindPen;
-    if ((index >= uint32_t(StockObject::OemFixedFont) && index <= uint32_t(StockObject::DeviceDefaultFont))
-        || index == uint32_t(StockObject::SystemFixedFont) || index == uint32_t(StockObject::DefaultGuiFont))
+    switch (stockObjectKind(object)) {
+    case GdiObjectKind::Font:
         return KindFont;
-    return KindNone;
+    case GdiObjectKind::Pen:
+        return KindPen;
+    case GdiObjectKind::Brush:
+        return KindBrush;
+    default:
+        return KindNone;
+    }
 }
 
 int32_t toCoordinate(double v)
@@ -192,7 +193,7 @@ void Player::updateTransform()
 // Whether an object selected earlier (at index of the picture's table) still exists in dc.
 bool Player::alive(GdiObject object, uint32_t index) const
 {
-    if (object & kStockFlag)
+    if (isStockObject(object))
         return true;
     if (object == 0)
         return false;
@@ -248,8 +249,8 @@ void Player::createObject(uint32_t index, Kind kind, GdiObject object)
 
 void Player::selectPictureObject(uint32_t index)
 {
-    if (index & kStockFlag) {
-        Kind kind = stockKind(index & ~kStockFlag);
+    if (isStockObject(index)) {
+        Kind kind = stockKind(index);
         if (kind != KindNone)
             selectInDc(kind, index, 0);
         return;
@@ -340,20 +341,16 @@ void Player::restoreState(const PictureState& saved)
 
 void Player::textOut(std::span<const uint8_t> record, bool wide)
 {
-    // 8 rclBounds, 24 iGraphicsMode, 28 exScale, 32 eyScale, 36 EMRTEXT: ptlReference, nChars,
-    // offString, fOptions, rcl (absent with ETO_NO_RECT), offDx.
     ByteReader in(record);
-    in.skip(8 + 16 + 4 + 4 + 4);
-    Point ref = readPoint(in);
-    uint32_t count = in.u32();
-    uint32_t offString = in.u32();
-    uint32_t options = in.u32();
-    Rect rcl;
-    if (!(options & kEtoNoRect))
-        rcl = readRect(in);
-    uint32_t offDx = in.u32();
+    const TextRecord t = readTextStart(in);
     if (!in.ok())
         return;
+    Point ref = t.reference;
+    const uint32_t count = t.nChars;
+    const uint32_t offString = t.offString;
+    const uint32_t options = t.options;
+    const Rect& rcl = t.rcl;
+    const uint32_t offDx = t.offDx;
 
     const uint64_t charSize = wide ? 2 : 1;
     if (count > 0 && !fitsInRecord(offString, uint64_t(count) * charSize, record.size()))
@@ -415,14 +412,14 @@ void Player::textOut(std::span<const uint8_t> record, bool wide)
 
 void Player::poly(std::span<const uint8_t> record, bool closed, bool shortPoints)
 {
-    // 8 rclBounds, 24 count, 28 points (POINTL, or POINTS for the 16-bit records).
     ByteReader in(record);
-    in.skip(8 + 16);
+    in.skip(kRecordStartSize);
+    readRect(in); // the bounds are worked out again by dc
     uint32_t count = in.u32();
     if (!in.ok())
         return;
     const uint64_t pointSize = shortPoints ? 4 : 8;
-    if (!fitsInRecord(28, uint64_t(count) * pointSize, record.size()))
+    if (!fitsInRecord(kPolyFixedSize, uint64_t(count) * pointSize, record.size()))
         return;
     std::vector<Point> points(count);
     for (auto& p : points) {
@@ -444,7 +441,7 @@ void Player::poly(std::span<const uint8_t> record, bool closed, bool shortPoints
 void Player::play(uint32_t type, std::span<const uint8_t> record)
 {
     ByteReader in(record);
-    in.skip(8);
+    in.skip(kRecordStartSize);
     switch (type) {
     case EMR_EXTCREATEFONTINDIRECTW: {
         uint32_t index = in.u32();
@@ -459,11 +456,7 @@ void Player::play(uint32_t type, std::span<const uint8_t> record)
     }
     case EMR_CREATEPEN: {
         uint32_t index = in.u32();
-        LogPen pen;
-        pen.style = in.u32();
-        pen.width = in.i32();
-        in.i32(); // the y of the width is not used
-        pen.color = in.u32();
+        LogPen pen = readLogPen(in);
         if (!in.ok() || index == 0 || index >= m_handles.size())
             return;
         pen.width = mapLength(pen.width, m_scaleX);
@@ -489,10 +482,7 @@ void Player::play(uint32_t type, std::span<const uint8_t> record)
     }
     case EMR_CREATEBRUSHINDIRECT: {
         uint32_t index = in.u32();
-        LogBrush brush;
-        brush.style = in.u32();
-        brush.color = in.u32();
-        brush.hatch = in.u32();
+        LogBrush brush = readLogBrush(in);
         if (!in.ok() || index == 0 || index >= m_handles.size())
             return;
         createObject(index, KindBrush, m_dc.createBrush(brush));

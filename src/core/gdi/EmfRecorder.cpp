@@ -12,22 +12,6 @@ using namespace emf;
 
 namespace {
 
-inline void put32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
-inline void putRect(uint8_t* p, const Rect& r)
-{
-    put32(p, uint32_t(r.left));
-    put32(p + 4, uint32_t(r.top));
-    put32(p + 8, uint32_t(r.right));
-    put32(p + 12, uint32_t(r.bottom));
-}
-
 constexpr size_t pad4(size_t n) { return (n + 3) & ~size_t(3); }
 
 int32_t clamp32(int64_t v)
@@ -69,10 +53,8 @@ const std::vector<uint8_t>& EmfRecorder::finish()
 {
     if (m_finished)
         return m_bytes;
-    uint8_t* p = beginRecord(EMR_EOF, 20);
-    put32(p + 8, 0);   // nPalEntries
-    put32(p + 12, 16); // offPalEntries
-    put32(p + 16, 20); // nSizeLast
+    ByteWriter eof = beginRecord(kEofSize);
+    writeEof(eof);
 
     Header h;
     h.bounds = m_bounds;
@@ -84,39 +66,32 @@ const std::vector<uint8_t>& EmfRecorder::finish()
     h.device = m_frame;
     h.millimeters = {m_frame.cx / 100, m_frame.cy / 100};
     h.micrometers = {m_frame.cx * 10, m_frame.cy * 10};
-    std::vector<uint8_t> header;
-    header.reserve(kHeaderSize);
-    ByteWriter w(header);
+    ByteWriter w(m_bytes, 0);
     writeHeader(w, h);
-    std::memcpy(m_bytes.data(), header.data(), kHeaderSize);
     m_finished = true;
     return m_bytes;
 }
 
-uint8_t* EmfRecorder::beginRecord(uint32_t type, uint32_t size)
+ByteWriter EmfRecorder::beginRecord(size_t size)
 {
     size_t at = m_size;
     if (at + size > m_bytes.size())
         m_bytes.resize(std::max(2 * m_bytes.size(), at + size));
     m_size = at + size;
-    uint8_t* p = m_bytes.data() + at;
-    std::memset(p, 0, size);
-    put32(p, type);
-    put32(p + 4, size);
     ++m_records;
-    return p;
+    return ByteWriter(m_bytes, at);
 }
 
 void EmfRecorder::simpleRecord(uint32_t type, uint32_t value)
 {
-    put32(beginRecord(type, 12) + 8, value);
+    ByteWriter w = beginRecord(kValueRecordSize);
+    writeValueRecord(w, type, value);
 }
 
 void EmfRecorder::pairRecord(uint32_t type, int32_t a, int32_t b)
 {
-    uint8_t* p = beginRecord(type, 16);
-    put32(p + 8, uint32_t(a));
-    put32(p + 12, uint32_t(b));
+    ByteWriter w = beginRecord(kPairRecordSize);
+    writePairRecord(w, type, a, b);
 }
 
 uint32_t EmfRecorder::allocHandle(Kind kind)
@@ -135,23 +110,10 @@ uint32_t EmfRecorder::allocHandle(Kind kind)
     return uint32_t(m_handles.size() - 1);
 }
 
-EmfRecorder::Kind EmfRecorder::stockKind(uint32_t index)
-{
-    if (index <= 5)
-        return Kind::Brush;
-    if (index <= 8)
-        return Kind::Pen;
-    if (index == 15)
-        return Kind::Palette;
-    if (index >= 10 && index <= 17)
-        return Kind::Font;
-    return Kind::None;
-}
-
 EmfRecorder::Kind EmfRecorder::kindOf(GdiObject object) const
 {
-    if (object & kStockFlag)
-        return stockKind(object & ~kStockFlag);
+    if (isStockObject(object))
+        return stockObjectKind(object);
     return object < m_handles.size() ? m_handles[object] : Kind::None;
 }
 
@@ -159,51 +121,24 @@ GdiObject EmfRecorder::createFont(const LogFont& font)
 {
     uint32_t ih = allocHandle(Kind::Font);
     m_fontHeights[ih] = clamp32(std::abs(int64_t(font.height)));
-    uint8_t* p = beginRecord(EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
-    put32(p + 8, ih);
-    put32(p + 12, uint32_t(font.height));
-    put32(p + 16, uint32_t(font.width));
-    put32(p + 20, uint32_t(font.escapement));
-    put32(p + 24, uint32_t(font.orientation));
-    put32(p + 28, uint32_t(font.weight));
-    uint8_t* b = p + 32;
-    b[0] = font.italic;
-    b[1] = font.underline;
-    b[2] = font.strikeOut;
-    b[3] = font.charSet;
-    b[4] = font.outPrecision;
-    b[5] = font.clipPrecision;
-    b[6] = font.quality;
-    b[7] = font.pitchAndFamily;
-    uint8_t* face = p + 40; // 32 UTF-16 units, zero-filled by resize
-    size_t n = std::min<size_t>(font.faceName.size(), 31);
-    for (size_t i = 0; i < n; ++i) {
-        face[2 * i] = uint8_t(font.faceName[i]);
-        face[2 * i + 1] = uint8_t(font.faceName[i] >> 8);
-    }
+    ByteWriter w = beginRecord(kExtCreateFontSize);
+    writeExtCreateFont(w, ih, font);
     return ih;
 }
 
 GdiObject EmfRecorder::createPen(const LogPen& pen)
 {
     uint32_t ih = allocHandle(Kind::Pen);
-    uint8_t* p = beginRecord(EMR_CREATEPEN, 28);
-    put32(p + 8, ih);
-    put32(p + 12, pen.style);
-    put32(p + 16, uint32_t(pen.width));
-    put32(p + 20, 0);
-    put32(p + 24, pen.color);
+    ByteWriter w = beginRecord(kCreatePenSize);
+    writeCreatePen(w, ih, pen);
     return ih;
 }
 
 GdiObject EmfRecorder::createBrush(const LogBrush& brush)
 {
     uint32_t ih = allocHandle(Kind::Brush);
-    uint8_t* p = beginRecord(EMR_CREATEBRUSHINDIRECT, 24);
-    put32(p + 8, ih);
-    put32(p + 12, brush.style);
-    put32(p + 16, brush.color);
-    put32(p + 20, brush.hatch);
+    ByteWriter w = beginRecord(kCreateBrushSize);
+    writeCreateBrush(w, ih, brush);
     return ih;
 }
 
@@ -227,13 +162,13 @@ GdiObject EmfRecorder::selectObject(GdiObject object)
     GdiObject previous = *slot;
     *slot = object;
     if (slot == &m_state.font)
-        m_state.fontHeight = (object & kStockFlag) ? 0 : m_fontHeights[object];
+        m_state.fontHeight = isStockObject(object) ? 0 : m_fontHeights[object];
     return previous;
 }
 
 bool EmfRecorder::deleteObject(GdiObject object)
 {
-    if (object & kStockFlag || object == 0 || object >= m_handles.size()
+    if (isStockObject(object) || object == 0 || object >= m_handles.size()
         || m_handles[object] == Kind::None)
         return false;
     simpleRecord(EMR_DELETEOBJECT, object);
@@ -294,7 +229,8 @@ void EmfRecorder::setViewportOrg(Point org)
 
 int EmfRecorder::saveDC()
 {
-    beginRecord(EMR_SAVEDC, 8);
+    ByteWriter w = beginRecord(kSaveDcSize);
+    writeSaveDc(w);
     m_saved.push_back(m_state);
     return int(m_saved.size());
 }
@@ -335,7 +271,6 @@ bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect
         return false;
     size_t stringBytes = pad4(count * charSize);
     size_t size = kExtTextOutFixedSize + stringBytes + (withDx ? 4 * count : 0);
-    uint8_t* p = beginRecord(type, uint32_t(size));
 
     int64_t advance = 0;
     for (size_t i = 0; withDx && i < count; ++i)
@@ -348,31 +283,27 @@ bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect
     if (count > 0)
         addBounds(bounds);
 
-    putRect(p + 8, count > 0 ? bounds : Rect{0, 0, -1, -1});
-    put32(p + 24, kGmCompatible);
-    put32(p + 28, 0); // exScale, eyScale: unused in the compatible graphics mode
-    put32(p + 32, 0);
-    put32(p + 36, uint32_t(ref.x));
-    put32(p + 40, uint32_t(ref.y));
-    put32(p + 44, uint32_t(count));
-    put32(p + 48, kExtTextOutFixedSize);
-    put32(p + 52, options);
-    putRect(p + 56, clip ? *clip : Rect{});
-    put32(p + 72, withDx ? uint32_t(kExtTextOutFixedSize + stringBytes) : 0);
-    uint8_t* s = p + kExtTextOutFixedSize;
+    TextRecord t;
+    t.bounds = count > 0 ? bounds : Rect{0, 0, -1, -1};
+    t.graphicsMode = kGmCompatible; // exScale, eyScale: unused in the compatible graphics mode
+    t.reference = ref;
+    t.nChars = uint32_t(count);
+    t.offString = kExtTextOutFixedSize;
+    t.options = options;
+    t.rcl = clip ? *clip : Rect{};
+    t.offDx = withDx ? uint32_t(kExtTextOutFixedSize + stringBytes) : 0;
+    ByteWriter w = beginRecord(size);
+    writeTextStart(w, type, uint32_t(size), t);
     if (charSize == 1) {
-        if (count > 0)
-            std::memcpy(s, chars, count);
+        w.bytes(chars, count);
     } else {
-        auto w = static_cast<const char16_t*>(chars);
-        for (size_t i = 0; i < count; ++i) {
-            s[2 * i] = uint8_t(w[i]);
-            s[2 * i + 1] = uint8_t(w[i] >> 8);
-        }
+        auto text = static_cast<const char16_t*>(chars);
+        for (size_t i = 0; i < count; ++i)
+            w.u16(uint16_t(text[i]));
     }
-    uint8_t* d = s + stringBytes;
+    w.zeros(stringBytes - count * charSize);
     for (size_t i = 0; withDx && i < count; ++i)
-        put32(d + 4 * i, uint32_t(dx[i]));
+        w.i32(dx[i]);
     return true;
 }
 
@@ -404,8 +335,8 @@ void EmfRecorder::lineTo(Point p)
 
 void EmfRecorder::rectangle(const Rect& r)
 {
-    uint8_t* p = beginRecord(EMR_RECTANGLE, 24);
-    putRect(p + 8, r);
+    ByteWriter w = beginRecord(kRectangleSize);
+    writeRectangle(w, r);
     addBounds(r);
 }
 
@@ -420,12 +351,11 @@ void EmfRecorder::polyRecord(uint32_t type, std::span<const Point> points)
         b.right = std::max(b.right, pt.x);
         b.bottom = std::max(b.bottom, pt.y);
     }
-    uint8_t* p = beginRecord(type, uint32_t(28 + 8 * points.size()));
-    putRect(p + 8, b);
-    put32(p + 24, uint32_t(points.size()));
-    for (size_t i = 0; i < points.size(); ++i) {
-        put32(p + 28 + 8 * i, uint32_t(points[i].x));
-        put32(p + 32 + 8 * i, uint32_t(points[i].y));
+    ByteWriter w = beginRecord(kPolyFixedSize + 8 * points.size());
+    writePolyStart(w, type, b, uint32_t(points.size()));
+    for (const Point& pt : points) {
+        w.i32(pt.x);
+        w.i32(pt.y);
     }
     addBounds(b);
 }

@@ -55,13 +55,13 @@ public:
     void polygon(std::span<const Point> points) override;
 
 private:
-    enum class Kind : uint8_t { None, Font, Pen, Brush, Palette };
+    using Kind = GdiObjectKind;
 
-    uint8_t* beginRecord(uint32_t type, uint32_t size);
+    // Room for a record of size bytes at the end of the picture, and a writer there.
+    ByteWriter beginRecord(size_t size);
     void simpleRecord(uint32_t type, uint32_t value);
     void pairRecord(uint32_t type, int32_t a, int32_t b);
     uint32_t allocHandle(Kind kind);
-    static Kind stockKind(uint32_t index);
     Kind kindOf(GdiObject object) const;
     void addBounds(const Rect& r);
     bool textOut(uint32_t type, Point ref, uint32_t options, const Rect* clip, const void* chars,

@@ -1,6 +1,7 @@
 #pragma once
 // The scale of a GDI mapping mode: how many device units one logical unit spans.
 
+#include "Units.h"
 #include "gdi/DrawingContext.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ inline MappingScale mappingScale(int mode, Size windowExt, Size viewportExt, dou
         metric(2.54);
         break;
     case kMmTwips:
-        metric(2540.0 / 1440.0);
+        metric(double(kUnitsPerInch) / double(kTwipsPerInch));
         break;
     case kMmIsotropic:
     case kMmAnisotropic:

@@ -19,11 +19,6 @@ namespace {
 // The longest pause between two tries while the print service cannot be reached.
 constexpr int64_t kMaxRetryPauseMs = 5 * 60 * 1000;
 
-bool userAborted(const TVxReport& report)
-{
-    return report.ErrorClassName() == "EVxReport_UserAbort";
-}
-
 FileIdentity identityOf(const std::string& path, const SpoolEntry& e)
 {
     return {path, e.device, e.inode, e.size, e.mtimeNs};
@@ -164,7 +159,7 @@ JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
     ReportPrinter& printer = m_engine.printer();
     const std::string printerSays = printer.lastError().empty() ? std::string() : " Drukarka: " + printer.lastError();
 
-    if (!ok && !userAborted(rap) && printer.lastErrorTransient()) {
+    if (!ok && rap.ErrorKind() != ReportError::UserAbort && printer.lastErrorTransient()) {
         // Nothing is wrong with the file: it waits, and the jobs are tried again later, each
         // time after a longer pause.
         m_files.release(*file);
@@ -184,7 +179,7 @@ JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
     }
 
     JobOutcome outcome;
-    if (ok || userAborted(rap)) {
+    if (ok || rap.ErrorKind() == ReportError::UserAbort) {
         outcome = JobOutcome::Printed;
         if (!m_files.remove(*file)) {
             m_files.release(*file);

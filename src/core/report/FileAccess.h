@@ -13,6 +13,8 @@ public:
     virtual ~OutputFile() = default;
     virtual bool write(const void* data, size_t size) = 0;
     virtual int64_t position() const = 0;
+    // Hands everything written so far to the file; false when that fails.
+    virtual bool flush() = 0;
     // Flushes and closes; false when anything written could not be stored.
     virtual bool close() = 0;
 };

@@ -19,6 +19,16 @@ std::vector<uint8_t> pageStoreTrailer(const std::vector<TVxPageRecord>& index)
     return bytes;
 }
 
+bool finishPageStore(OutputFile& file, const std::vector<TVxPageRecord>& index)
+{
+    std::vector<uint8_t> trailer = pageStoreTrailer(index);
+    const size_t beforeMagic = trailer.size() - kPageStoreMagicSize;
+    bool ok = file.write(trailer.data(), beforeMagic) && file.flush()
+           && file.write(trailer.data() + beforeMagic, kPageStoreMagicSize);
+    ok = file.close() && ok;
+    return ok;
+}
+
 namespace {
 
 bool blank(const std::string& s)

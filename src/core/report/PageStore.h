@@ -14,6 +14,11 @@ namespace quillon {
 // Records, count and magic: what follows the pictures.
 std::vector<uint8_t> pageStoreTrailer(const std::vector<TVxPageRecord>& index);
 
+// Writes the trailer behind the pictures and closes the file. The magic is written only once
+// everything before it is flushed, so a store whose writing failed never ends in a valid magic.
+// False when any step failed.
+bool finishPageStore(OutputFile& file, const std::vector<TVxPageRecord>& index);
+
 enum class StoreStatus { Ok, FileNotDefined, NotFound, CannotRead, Damaged, Empty };
 
 struct StoreOpenResult {

@@ -8,35 +8,58 @@
 
 namespace quillon {
 
+// What went wrong in a run, for the code that decides on it; the user sees the class name and
+// the message.
+enum class ReportError {
+    None,
+    UserAbort,        // EVxReport_UserAbort
+    FileNotDefined,   // EVxReport_FileNotDefined
+    NoPaintEvent,     // EVxReport_NoPaintEvent
+    CreateFileFailed, // EVxReport_CreateFileFailed
+    PageDrawing,      // EVxReport_PageDrawing
+    BeginDocFirst,    // EVxReport_BeginDocFirst
+    BeginDocNext,     // EVxReport_BeginDocNext
+    EndDoc,           // EVxReport_EndDoc
+    NewPage,          // EVxReport_NewPage
+    PrintMetaPage,    // EVxReport_PrintMetaPage
+    WriteError,       // EWriteError: the page store could not be written
+    ReadError,        // EReadError: the page store could not be read or is damaged
+    FileCreateError,  // EFCreateError: a single page picture could not be written
+    OutOfMemory,      // EOutOfMemory
+    Other,            // any other error, the page handler's own included
+};
+
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : m_message(std::move(message)) {}
     const char* what() const noexcept override { return m_message.c_str(); }
     const std::string& message() const { return m_message; }
     virtual const char* className() const { return "Exception"; }
+    virtual ReportError kind() const { return ReportError::Other; }
 
 private:
     std::string m_message;
 };
 
 #define QUILLON_REPORT_ERROR(Name, Text)                                                          \
-    class Name : public Exception {                                                                \
+    class EVxReport_##Name : public Exception {                                                    \
     public:                                                                                        \
-        Name() : Exception(Text) {}                                                                \
-        explicit Name(std::string message) : Exception(std::move(message)) {}                    \
-        const char* className() const override { return #Name; }                                  \
+        EVxReport_##Name() : Exception(Text) {}                                                    \
+        explicit EVxReport_##Name(std::string message) : Exception(std::move(message)) {}        \
+        const char* className() const override { return "EVxReport_" #Name; }                     \
+        ReportError kind() const override { return ReportError::Name; }                            \
     };
 
-QUILLON_REPORT_ERROR(EVxReport_UserAbort, "Tworzenie raportu przerwane przez użytkownika")
-QUILLON_REPORT_ERROR(EVxReport_FileNotDefined, "Nie określono pliku raportu.")
-QUILLON_REPORT_ERROR(EVxReport_NoPaintEvent, "Nie określono zdarzenia OnPaintPage.")
-QUILLON_REPORT_ERROR(EVxReport_CreateFileFailed, "Nie można utworzyć pliku")
-QUILLON_REPORT_ERROR(EVxReport_PageDrawing, "Błąd w procedurze rysowania strony")
-QUILLON_REPORT_ERROR(EVxReport_BeginDocFirst, "Błąd zgłoszony przez drukarkę.")
-QUILLON_REPORT_ERROR(EVxReport_BeginDocNext, "Błąd zgłoszony przez drukarkę.")
-QUILLON_REPORT_ERROR(EVxReport_EndDoc, "Błąd zgłoszony przez drukarkę.")
-QUILLON_REPORT_ERROR(EVxReport_NewPage, "Błąd zgłoszony przez drukarkę.")
-QUILLON_REPORT_ERROR(EVxReport_PrintMetaPage, "Błąd zgłoszony przez drukarkę.")
+QUILLON_REPORT_ERROR(UserAbort, "Tworzenie raportu przerwane przez użytkownika")
+QUILLON_REPORT_ERROR(FileNotDefined, "Nie określono pliku raportu.")
+QUILLON_REPORT_ERROR(NoPaintEvent, "Nie określono zdarzenia OnPaintPage.")
+QUILLON_REPORT_ERROR(CreateFileFailed, "Nie można utworzyć pliku")
+QUILLON_REPORT_ERROR(PageDrawing, "Błąd w procedurze rysowania strony")
+QUILLON_REPORT_ERROR(BeginDocFirst, "Błąd zgłoszony przez drukarkę.")
+QUILLON_REPORT_ERROR(BeginDocNext, "Błąd zgłoszony przez drukarkę.")
+QUILLON_REPORT_ERROR(EndDoc, "Błąd zgłoszony przez drukarkę.")
+QUILLON_REPORT_ERROR(NewPage, "Błąd zgłoszony przez drukarkę.")
+QUILLON_REPORT_ERROR(PrintMetaPage, "Błąd zgłoszony przez drukarkę.")
 
 #undef QUILLON_REPORT_ERROR
 
@@ -56,18 +79,21 @@ class EWriteError : public Exception {
 public:
     using Exception::Exception;
     const char* className() const override { return "EWriteError"; }
+    ReportError kind() const override { return ReportError::WriteError; }
 };
 
 class EReadError : public Exception {
 public:
     using Exception::Exception;
     const char* className() const override { return "EReadError"; }
+    ReportError kind() const override { return ReportError::ReadError; }
 };
 
 class EFCreateError : public Exception {
 public:
     using Exception::Exception;
     const char* className() const override { return "EFCreateError"; }
+    ReportError kind() const override { return ReportError::FileCreateError; }
 };
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 // The current printer as the report engine and the emulated printer see it. The platform provides
 // the real one (a CUPS printer); tests provide fakes.
 
+#include "Units.h"
 #include "gdi/DrawingContext.h"
 
 #include <cstdint>
@@ -61,8 +62,8 @@ public:
         PrinterPageMetrics m;
         m.printableWidth = m_width;
         m.printableHeight = m_height;
-        m.dpiX = 2540;
-        m.dpiY = 2540;
+        m.dpiX = kUnitsPerInch; // one pixel per report unit
+        m.dpiY = kUnitsPerInch;
         return m;
     }
     void setOrientation(PrinterOrientation) override {}

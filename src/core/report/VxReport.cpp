@@ -24,25 +24,28 @@ namespace {
 struct ForeignError {
     std::string message;
     std::string className;
+    ReportError kind;
 };
 
 ForeignError describe(const std::exception& e)
 {
     if (dynamic_cast<const std::bad_alloc*>(&e))
-        return {"Za mało pamięci", "EOutOfMemory"};
-    return {e.what(), "Exception"};
+        return {"Za mało pamięci", "EOutOfMemory", ReportError::OutOfMemory};
+    return {e.what(), "Exception", ReportError::Other};
 }
 
 class RunError : public Exception {
 public:
-    RunError(std::string message, std::string className)
-        : Exception(std::move(message)), m_className(std::move(className))
+    explicit RunError(ForeignError e)
+        : Exception(std::move(e.message)), m_className(std::move(e.className)), m_kind(e.kind)
     {
     }
     const char* className() const override { return m_className.c_str(); }
+    ReportError kind() const override { return m_kind; }
 
 private:
     std::string m_className;
+    ReportError m_kind;
 };
 
 PrinterOrientation printerOrientation(TVxPaperOrient o)
@@ -154,6 +157,14 @@ void TVxReport::fail(const Exception& e)
 {
     m_errorMessage = e.message();
     m_errorClassName = e.className();
+    m_errorKind = e.kind();
+}
+
+void TVxReport::clearError()
+{
+    m_errorMessage.clear();
+    m_errorClassName.clear();
+    m_errorKind = ReportError::None;
 }
 
 std::string TVxReport::resolvedReportFile() const
@@ -181,9 +192,9 @@ void TVxReport::PrinterPhysicalOffset(int32_t& X, int32_t& Y)
     if (!m)
         return;
     if (m->dpiX > 0)
-        X = roundUnits((long double)m->offsetX / m->dpiX * 2540.0L);
+        X = PixelsToUnits(m->offsetX, m->dpiX);
     if (m->dpiY > 0)
-        Y = roundUnits((long double)m->offsetY / m->dpiY * 2540.0L);
+        Y = PixelsToUnits(m->offsetY, m->dpiY);
 }
 
 bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, int32_t Y)
@@ -204,7 +215,7 @@ bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, in
         dc->selectObject(stockObject(StockObject::WhiteBrush));
         dc->setWindowOrg({0, 0});
         dc->setMapMode(kMmAnisotropic);
-        dc->setWindowExt({2540, 2540});
+        dc->setWindowExt({kUnitsPerInch, kUnitsPerInch});
         dc->setViewportExt({m->dpiX, m->dpiY});
         return playEmf(picture, *dc, {X, Y}).ok;
     } catch (...) {
@@ -214,8 +225,7 @@ bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, in
 
 bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
 {
-    m_errorMessage.clear();
-    m_errorClassName.clear();
+    clearError();
     try {
         if (!FromStore && !OnPaintPage)
             throw EVxReport_NoPaintEvent();
@@ -284,8 +294,7 @@ bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
         fail(e);
         return false;
     } catch (const std::exception& e) {
-        ForeignError f = describe(e);
-        fail(RunError(f.message, f.className));
+        fail(RunError(describe(e)));
         return false;
     }
     return true;
@@ -293,8 +302,7 @@ bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
 
 bool TVxReport::BuildPageStore()
 {
-    m_errorMessage.clear();
-    m_errorClassName.clear();
+    clearError();
     m_pageNo = 0;
     ClosePageStore();
     ClearPageIndex();
@@ -307,6 +315,7 @@ bool TVxReport::BuildPageStore()
         try {
             const std::string path = resolvedReportFile();
             std::string reason;
+            m_storeWriteFailed = false;
             m_storeWriter = m_files.createExclusive(path, reason);
             if (!m_storeWriter)
                 throw EVxReport_CreateFileFailed(createFileFailedMessage(path));
@@ -349,8 +358,7 @@ bool TVxReport::BuildPageStore()
                                       + std::to_string(m_pageNo - 1));
                 record.PictureSize = PagePictureSize(picture);
                 record.PictureOffset = int32_t(offset);
-                if (!m_storeWriter->write(picture.data(), picture.size()))
-                    throw EWriteError("Błąd zapisu pliku raportowego " + path);
+                writeToStore(picture.data(), picture.size(), path);
 
                 if (ShowPrintProgress && m_progress.cancelRequested())
                     throw EVxReport_UserAbort();
@@ -362,11 +370,8 @@ bool TVxReport::BuildPageStore()
             throw;
         }
         // A store whose index could not be written is no store: the run fails.
-        OutputFile* writer = m_storeWriter.get();
-        std::vector<uint8_t> trailer = pageStoreTrailer(PageIndex);
-        bool stored = writer->write(trailer.data(), trailer.size());
-        stored = writer->close() && stored;
-        m_storeWriter.reset();
+        std::unique_ptr<OutputFile> writer = std::move(m_storeWriter);
+        const bool stored = finishPageStore(*writer, PageIndex);
         ClearPageIndex();
         if (!stored)
             throw EWriteError("Błąd zapisu pliku raportowego " + resolvedReportFile());
@@ -375,28 +380,37 @@ bool TVxReport::BuildPageStore()
         m_storeWriter.reset();
         return false;
     } catch (const std::exception& e) {
-        ForeignError f = describe(e);
-        fail(RunError(f.message, f.className));
+        fail(RunError(describe(e)));
         m_storeWriter.reset();
         return false;
     }
     return true;
 }
 
+void TVxReport::writeToStore(const void* data, size_t size, const std::string& path)
+{
+    if (!m_storeWriter->write(data, size)) {
+        m_storeWriteFailed = true;
+        throw EWriteError("Błąd zapisu pliku raportowego " + path);
+    }
+}
+
 void TVxReport::closePageStoreForWriting()
 {
     if (!m_storeWriter)
         return;
-    // After a cancel or an error the pages finished so far still make a complete store.
-    std::vector<uint8_t> trailer = pageStoreTrailer(PageIndex);
-    m_storeWriter->write(trailer.data(), trailer.size());
-    m_storeWriter->close();
-    m_storeWriter.reset();
+    // After a cancel or an error the pages finished so far still make a complete store, unless
+    // the store itself could not be written: then it stays without an end marker.
+    std::unique_ptr<OutputFile> writer = std::move(m_storeWriter);
+    if (m_storeWriteFailed)
+        writer->close();
+    else
+        finishPageStore(*writer, PageIndex);
 }
 
 void TVxReport::ShowError()
 {
-    if (m_errorClassName == "EVxReport_UserAbort")
+    if (m_errorKind == ReportError::UserAbort)
         return;
     m_progress.showErrorBox(errorBoxText(m_errorClassName, m_errorMessage));
 }
@@ -410,6 +424,7 @@ bool TVxReport::OpenPageStore()
     if (r.status != StoreStatus::Ok) {
         m_errorMessage = r.message;
         m_errorClassName = r.status == StoreStatus::Empty ? "" : "EReadError";
+        m_errorKind = r.status == StoreStatus::Empty ? ReportError::None : ReportError::ReadError;
         return false;
     }
     return true;

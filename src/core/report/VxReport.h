@@ -56,6 +56,7 @@ public:
     int32_t PageNo() const { return m_pageNo; }
     const std::string& ErrorMessage() const { return m_errorMessage; }
     const std::string& ErrorClassName() const { return m_errorClassName; }
+    ReportError ErrorKind() const { return m_errorKind; }
     bool PagesAsDocs = true;
     bool StoreToFiles = false;
     bool MarginsTuned = true;
@@ -114,6 +115,8 @@ private:
     Size pictureFrame() const;
     void fail(const Exception& e);
     void closePageStoreForWriting();
+    void clearError();
+    void writeToStore(const void* data, size_t size, const std::string& path);
 
     ReportPrinter& m_printer;
     FileAccess& m_files;
@@ -126,6 +129,8 @@ private:
     int32_t m_pageNo = 0;
     std::string m_errorMessage;
     std::string m_errorClassName;
+    ReportError m_errorKind = ReportError::None;
+    bool m_storeWriteFailed = false; // the store's bytes are not all there: it gets no end marker
     PageSettings m_cur;
     TVxPaperOrient m_lastOrient = vxPortrait;
     std::unique_ptr<InputFile> m_pageStore;

@@ -1,16 +1,46 @@
 #pragma once
-// The settings record: one per process, read by the intake and the print-stream emulation.
+// The settings record: one per process, read by the intake and the print-stream emulation; and
+// the one table of the stored values' names, defaults and limits.
 
 #include <string>
 #include <vector>
 
 namespace quillon {
 
+// A whole-number setting: stored under name, confined to low..high, def when missing or unreadable.
+struct NumberSetting {
+    const char* name;
+    int low;
+    int high;
+    int def;
+};
+
+namespace settings {
+
+constexpr const char* kFontName = "FontName";
+constexpr const char* kDefaultFontName = "Courier New";
+constexpr NumberSetting kFontSize{"FontSize", 6, 12, 12};       // points
+constexpr NumberSetting kPollingFreq{"PollingFreq", 2, 10, 4};  // seconds
+// The folder patterns: PeekPath0, PeekPath1, ... up to kMaxPeekPaths of them.
+constexpr const char* kPeekPath = "PeekPath";
+constexpr int kMaxPeekPaths = 100;
+constexpr const char* kPreview = "Preview";
+constexpr const char* kOn = "ON";
+constexpr const char* kOff = "OFF";
+constexpr const char* kDefaultPreview = kOff; // as stored; a fresh record previews until loaded
+constexpr const char* kPageOrient = "PageOrient";
+constexpr const char* kPortrait = "P";
+constexpr const char* kLandscape = "L";
+
+inline std::string peekPathName(int i) { return kPeekPath + std::to_string(i); }
+
+} // namespace settings
+
 struct TSettings {
-    std::string FontName = "Courier New";
-    int FontSize = 12;    // points, 6 to 12
-    int PollingFreq = 4;  // seconds, 2 to 10
-    std::string PageOrient = "P";
+    std::string FontName = settings::kDefaultFontName;
+    int FontSize = settings::kFontSize.def;
+    int PollingFreq = settings::kPollingFreq.def;
+    std::string PageOrient = settings::kPortrait;
     bool Preview = true;
     std::vector<std::string> PeekPaths;
 };

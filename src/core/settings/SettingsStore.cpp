@@ -19,50 +19,52 @@ bool wholeNumber(const std::string& text, int& value)
     return ec == std::errc() && ptr == end && begin != end;
 }
 
-int limitedNumber(const std::string& text, int fallback, int low, int high)
+int readNumber(KeyValueStore& store, const NumberSetting& setting)
 {
     int v;
-    if (!wholeNumber(text, v))
-        v = fallback;
-    if (v > high)
-        v = high;
-    if (v < low)
-        v = low;
+    if (!wholeNumber(RegReadString(store, SettingsKey, setting.name, std::to_string(setting.def)), v))
+        v = setting.def;
+    if (v > setting.high)
+        v = setting.high;
+    if (v < setting.low)
+        v = setting.low;
     return v;
 }
 
 void load(TSettings& s, KeyValueStore& store, const std::string& defaultPattern)
 {
-    s.FontName = RegReadString(store, SettingsKey, "FontName", "Courier New");
-    s.FontSize = limitedNumber(RegReadString(store, SettingsKey, "FontSize", "12"), 12, 6, 12);
-    s.PollingFreq = limitedNumber(RegReadString(store, SettingsKey, "PollingFreq", "4"), 4, 2, 10);
+    using namespace settings;
+    s.FontName = RegReadString(store, SettingsKey, kFontName, kDefaultFontName);
+    s.FontSize = readNumber(store, kFontSize);
+    s.PollingFreq = readNumber(store, kPollingFreq);
     s.PeekPaths.clear();
     for (int i = 0; i < kMaxPeekPaths; ++i) {
-        std::string pattern = RegReadString(store, SettingsKey, "PeekPath" + std::to_string(i),
+        std::string pattern = RegReadString(store, SettingsKey, peekPathName(i),
                                             i == 0 ? defaultPattern : std::string());
         if (pattern.empty())
             break;
         s.PeekPaths.push_back(pattern);
     }
-    s.Preview = RegReadString(store, SettingsKey, "Preview", "OFF") == "ON";
-    s.PageOrient = RegReadString(store, SettingsKey, "PageOrient", "P") == "L" ? "L" : "P";
+    s.Preview = RegReadString(store, SettingsKey, kPreview, kDefaultPreview) == kOn;
+    s.PageOrient = RegReadString(store, SettingsKey, kPageOrient, kPortrait) == kLandscape ? kLandscape : kPortrait;
 }
 
 void save(const TSettings& s, KeyValueStore& store)
 {
     if (!RegDeleteKeyTree(store, SettingsKey))
         return;
-    RegWriteString(store, SettingsKey, "FontName", s.FontName);
-    RegWriteString(store, SettingsKey, "FontSize", std::to_string(s.FontSize));
-    RegWriteString(store, SettingsKey, "PollingFreq", std::to_string(s.PollingFreq));
+    using namespace settings;
+    RegWriteString(store, SettingsKey, kFontName, s.FontName);
+    RegWriteString(store, SettingsKey, kFontSize.name, std::to_string(s.FontSize));
+    RegWriteString(store, SettingsKey, kPollingFreq.name, std::to_string(s.PollingFreq));
     for (size_t i = 0; i < s.PeekPaths.size(); ++i)
-        RegWriteString(store, SettingsKey, "PeekPath" + std::to_string(i), s.PeekPaths[i]);
+        RegWriteString(store, SettingsKey, peekPathName(int(i)), s.PeekPaths[i]);
     // An empty list is stored as an empty first pattern: without it the next start would find no
     // pattern at all and poll the default folder again.
     if (s.PeekPaths.empty())
-        RegWriteString(store, SettingsKey, "PeekPath0", "");
-    RegWriteString(store, SettingsKey, "PageOrient", s.PageOrient == "L" ? "L" : "P");
-    RegWriteString(store, SettingsKey, "Preview", s.Preview ? "ON" : "OFF");
+        RegWriteString(store, SettingsKey, peekPathName(0), "");
+    RegWriteString(store, SettingsKey, kPageOrient, s.PageOrient == kLandscape ? kLandscape : kPortrait);
+    RegWriteString(store, SettingsKey, kPreview, s.Preview ? kOn : kOff);
 }
 
 } // namespace

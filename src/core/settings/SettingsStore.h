@@ -11,7 +11,6 @@ namespace quillon {
 class KeyValueStore;
 
 constexpr const char* SettingsKey = "Software\\Terlo\\QuillonPrint";
-constexpr int kMaxPeekPaths = 100;
 
 // An error of the settings store; its message is the one the user sees.
 class ESettingsError : public Exception {

@@ -24,7 +24,8 @@ inline size_t readFully(int fd, void* buffer, size_t size)
     return total;
 }
 
-// Reads from offset until size bytes came or the data ends, without moving the file position.
+// Reads at offset, without moving the descriptor's position, until size bytes came or the file
+// ends; a failed read ends it too. Returns how many bytes came.
 inline size_t readFullyAt(int fd, void* buffer, size_t size, off_t offset)
 {
     auto p = static_cast<char*>(buffer);

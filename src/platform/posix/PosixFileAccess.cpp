@@ -26,7 +26,7 @@ public:
     {
         if (m_fd < 0 || m_failed)
             return false;
-        if (m_buffer.size() + size > kBufferSize && !flush())
+        if (m_buffer.size() + size > kBufferSize && !flushBuffer())
             return false;
         if (size >= kBufferSize) {
             if (!writeFully(m_fd, data, size))
@@ -39,11 +39,17 @@ public:
         return true;
     }
     int64_t position() const override { return m_position; }
+    bool flush() override
+    {
+        if (m_fd < 0)
+            return false;
+        return flushBuffer();
+    }
     bool close() override
     {
         if (m_fd < 0)
             return !m_failed;
-        bool ok = flush();
+        bool ok = flushBuffer();
         // The file was overwritten in place: cut off what is left of an older, longer one.
         if (ok && ::ftruncate(m_fd, m_position) != 0)
             ok = false;
@@ -57,7 +63,7 @@ public:
 
 private:
     static constexpr size_t kBufferSize = 256 * 1024;
-    bool flush()
+    bool flushBuffer()
     {
         if (m_buffer.empty())
             return !m_failed;
@@ -87,18 +93,7 @@ public:
     {
         if (offset < 0 || offset > m_size || int64_t(size) > m_size - offset)
             return false;
-        auto p = static_cast<char*>(data);
-        while (size > 0) {
-            ssize_t n = ::pread(m_fd, p, size, offset);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            p += n;
-            size -= size_t(n);
-            offset += n;
-        }
-        return true;
+        return readFullyAt(m_fd, data, size, off_t(offset)) == size;
     }
 
 private:

@@ -75,7 +75,7 @@ public:
     size_t read(char* buffer, size_t size) override { return readFully(m_fd, buffer, size); }
     size_t readAt(int64_t offset, char* buffer, size_t size) override
     {
-        return readFullyAt(m_fd, buffer, size, offset);
+        return readFullyAt(m_fd, buffer, size, off_t(offset));
     }
     FileIdentity identity() const override { return m_identity; }
 
