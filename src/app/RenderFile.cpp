@@ -1,6 +1,7 @@
 #include "RenderFile.h"
 
 #include "AppPaths.h"
+#include "InputKind.h"
 #include "JobSession.h"
 #include "OutputTarget.h"
 #include "PageStoreDocument.h"
@@ -61,15 +62,6 @@ private:
     std::string m_path;
 };
 
-bool isPageStore(int fd)
-{
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    char magic[kPageStoreMagicSize];
-    return size >= off_t(kPageStoreTrailerSize)
-        && ::pread(fd, magic, sizeof magic, size - off_t(sizeof magic)) == ssize_t(sizeof magic)
-        && std::memcmp(magic, kPageStoreMagic, sizeof magic) == 0;
-}
-
 JobResult writePngPages(PageStoreDocument& document, PageRange range, int dpi, const std::string& output)
 {
     for (int page = range.first; page <= range.last; ++page) {
@@ -82,35 +74,6 @@ JobResult writePngPages(PageStoreDocument& document, PageRange range, int dpi, c
             return JobResult::failed("cannot write " + name);
     }
     return {};
-}
-
-// The printer a run prints on: the whole A4 sheet for files, a PDF file, or a CUPS queue.
-std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& o, const std::string& output)
-{
-    switch (kind) {
-    case OutputKind::PdfFile:
-        return std::make_unique<PdfFilePrinter>(output, o.codePage);
-    case OutputKind::Printer:
-        return std::make_unique<CupsPrinter>(o.printerName, o.codePage);
-    default:
-        return std::make_unique<SheetOnlyPrinter>(21000, 29700);
-    }
-}
-
-// A printing run's end: a PDF file is completed, or removed when the run failed.
-JobResult finishPrinting(JobSession& session, OutputKind kind, const std::string& output, bool ok)
-{
-    JobResult result = ok ? JobResult{} : JobResult::failed(session.failureText());
-    if (kind != OutputKind::PdfFile)
-        return result;
-    auto& file = static_cast<PdfFilePrinter&>(session.printer());
-    if (ok && file.finish())
-        return result;
-    if (ok)
-        result = JobResult::failed("cannot write " + output);
-    std::error_code ec;
-    fs::remove(output, ec);
-    return result;
 }
 
 // A page store as input: its pages output again, as the preview's print command prints them.
@@ -160,10 +123,7 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     if (o.hasPages)
         return JobResult::badRequest("--pages needs a page store as input");
 
-    TSettings settings;
-    settings.FontName = o.fontName;
-    settings.FontSize = o.fontSize;
-    settings.PageOrient = o.orientation;
+    TSettings settings = jobSettings(o);
     // To a page store or PNG pages the job runs as a preview would; otherwise it prints.
     settings.Preview = kind == OutputKind::PageStore || kind == OutputKind::PngPages;
 

@@ -200,6 +200,13 @@ CupsPrinter::~CupsPrinter()
         QDir(m_tempDir).removeRecursively();
 }
 
+void CupsPrinter::setJobOwner(const std::string& user, const std::string& title, int copies)
+{
+    m_user = user;
+    m_jobTitle = title;
+    m_copies = copies;
+}
+
 bool CupsPrinter::selectDefaultPrinter()
 {
     QPrinterInfo info = m_requested.empty() ? QPrinterInfo::defaultPrinter()
@@ -242,12 +249,24 @@ bool CupsPrinter::deliver(const QString& path)
     }
     // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
     numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
+    if (m_copies > 1)
+        numOptions = cupsAddIntegerOption("copies", m_copies, numOptions, &options);
     const QByteArray file = QFile::encodeName(path);
-    int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, m_name.c_str(), file.constData(), m_title.c_str(),
+    const std::string& title = m_jobTitle.empty() ? m_title : m_jobTitle;
+    // libcups sends its current user as the requesting user; it is kept per thread.
+    const std::string ownUser = cupsUser();
+    if (!m_user.empty())
+        cupsSetUser(m_user.c_str());
+    int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, m_name.c_str(), file.constData(), title.c_str(),
                              numOptions, options);
+    m_refusal = job > 0 ? 0 : int(cupsLastError());
+    if (!m_user.empty())
+        cupsSetUser(ownUser.c_str());
     cupsFreeOptions(numOptions, options);
     if (job <= 0) {
         m_error = cupsLastErrorString();
+        if (m_refusal == 0)
+            m_refusal = IPP_STATUS_ERROR_INTERNAL;
         return false;
     }
     m_jobs.push_back(job);

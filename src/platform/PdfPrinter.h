@@ -98,6 +98,11 @@ public:
 
     bool selectDefaultPrinter() override;
     const std::string& name() const { return m_name; }
+    // The jobs are handed to CUPS on behalf of user (empty: this process's user), titled title
+    // (empty: the document's title), with copies copies: a print server passes its clients' jobs on.
+    void setJobOwner(const std::string& user, const std::string& title, int copies);
+    // Why CUPS refused the last document (an IPP status code, 0 when it was accepted).
+    int lastRefusal() const { return m_refusal; }
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 
@@ -110,6 +115,10 @@ private:
     std::string m_name;
     std::vector<int> m_jobs;
     QString m_tempDir;
+    std::string m_user;
+    std::string m_jobTitle;
+    int m_copies = 1;
+    int m_refusal = 0;
 };
 
 } // namespace quillon
