@@ -274,7 +274,7 @@ int CupsBackend::run()
         struct stat st {};
         if (file.get() < 0 || ::fstat(file.get(), &st) != 0)
             return finish(BackendFailed, errnoText("cannot open the job's file " + m_job.file));
-        fd = S_ISREG(st.st_mode) ? ::dup(file.get()) : copyToPrivateFile(file.get(), m_tempDir, error);
+        fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_tempDir, error);
     } else {
         fd = copyToPrivateFile(STDIN_FILENO, m_tempDir, error);
     }

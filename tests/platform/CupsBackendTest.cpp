@@ -159,6 +159,19 @@ TEST_F(CupsBackend, ARefusingTargetQueueHoldsTheJobWithItsReasonUntilItAcceptsAg
     EXPECT_EQ(cups.waitForJobs("paper", 2, 0).size(), 1u);
 }
 
+TEST_F(CupsBackend, ATargetThatRefusesTheJobsUserHoldsTheJobWithCupsOwnReason)
+{
+    // The target accepts jobs, but not this user's: its refusal comes when the PDF is handed over.
+    ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", "paper", "-u", "deny:nowak"}).exitCode, 0);
+    const int id = submit({"-d", "DOS", "-U", "nowak", spool("a.prn", "odmowa\r\n")});
+    ASSERT_GT(id, 0);
+    const std::string held = waitForLpstat({"-l", "-o", "DOS"}, "refused the job", 20000);
+    EXPECT_NE(held.find("DOS-" + std::to_string(id)), std::string::npos) << held;
+    EXPECT_NE(held.find("the queue paper refused the job: "), std::string::npos) << held;
+    EXPECT_TRUE(cups.waitForJobs("paper", 1, 300).empty());
+    EXPECT_EQ(tool({"lpstat", "-W", "completed", "-o", "DOS"}).find("DOS-" + std::to_string(id)), std::string::npos);
+}
+
 TEST_F(CupsBackend, AMissingTargetStopsTheQueueAndKeepsTheJob)
 {
     ASSERT_TRUE(cups.addDeviceQueue("LOST", "quillon:/nosuchqueue")) << cups.error();
