@@ -1,7 +1,13 @@
 #include "OutputTarget.h"
 
+#include "JobResult.h"
+#include "JobSession.h"
+#include "PdfPrinter.h"
+#include "settings/Settings.h"
+
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 namespace quillon {
 
@@ -37,6 +43,37 @@ std::string pngPageName(const std::string& output, int page)
     std::snprintf(number, sizeof number, "-%04d", page);
     const size_t stem = output.size() >= 4 ? output.size() - 4 : output.size();
     return output.substr(0, stem) + number + output.substr(stem);
+}
+
+TSettings jobSettings(const RenderOptions& o)
+{
+    TSettings settings;
+    settings.FontName = o.fontName;
+    settings.FontSize = o.fontSize;
+    settings.PageOrient = o.orientation;
+    settings.Preview = false;
+    return settings;
+}
+
+std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& o, const std::string& output)
+{
+    switch (kind) {
+    case OutputKind::PdfFile:
+        return std::make_unique<PdfFilePrinter>(output, o.codePage);
+    case OutputKind::Printer:
+        return std::make_unique<CupsPrinter>(o.printerName, o.codePage);
+    default:
+        return std::make_unique<SheetOnlyPrinter>(21000, 29700);
+    }
+}
+
+JobResult finishPrinting(JobSession& session, OutputKind kind, bool ok)
+{
+    if (!ok)
+        return JobResult::failed(session.failureText());
+    if (kind == OutputKind::PdfFile && !static_cast<PdfFilePrinter&>(session.printer()).finish())
+        return JobResult::failed(session.printer().lastError());
+    return {};
 }
 
 } // namespace quillon

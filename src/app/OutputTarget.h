@@ -1,11 +1,17 @@
 #pragma once
 // Where a run's pages go, as its options name it.
 
+#include "JobResult.h"
 #include "RenderOptions.h"
 
+#include <memory>
 #include <string>
 
 namespace quillon {
+
+class JobSession;
+class ReportPrinter;
+struct TSettings;
 
 enum class OutputKind { PageStore, PngPages, PdfFile, Printer };
 
@@ -14,5 +20,17 @@ OutputKind outputKindOf(const RenderOptions& options);
 
 // The file of one PNG page: "out.png" gives "out-0001.png" for page 1.
 std::string pngPageName(const std::string& output, int page);
+
+// The settings of a job printed with these options: font, font size and orientation.
+TSettings jobSettings(const RenderOptions& options);
+
+// The printer a run prints on: the whole A4 sheet for files, a PDF file at output, or the CUPS
+// queue of the options.
+std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& options,
+                                           const std::string& output);
+
+// A printing run's end: a PDF file is written only when the whole run succeeded (an older file
+// of that name stays as it was otherwise). What to tell the user.
+JobResult finishPrinting(JobSession& session, OutputKind kind, bool ok);
 
 } // namespace quillon

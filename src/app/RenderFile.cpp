@@ -1,6 +1,7 @@
 #include "RenderFile.h"
 
 #include "AppPaths.h"
+#include "InputKind.h"
 #include "JobSession.h"
 #include "OutputTarget.h"
 #include "PageStoreDocument.h"
@@ -124,15 +125,6 @@ bool namedAsPageStore(const std::string& path)
     return QString::fromStdString(path).endsWith(QLatin1String(".vxr"), Qt::CaseInsensitive);
 }
 
-bool isPageStore(int fd)
-{
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    char magic[kPageStoreMagicSize];
-    return size >= off_t(kPageStoreTrailerSize)
-        && ::pread(fd, magic, sizeof magic, size - off_t(sizeof magic)) == ssize_t(sizeof magic)
-        && std::memcmp(magic, kPageStoreMagic, sizeof magic) == 0;
-}
-
 JobResult writePngPages(PageStoreDocument& document, PageRange range, int dpi, const std::string& output)
 {
     for (int page = range.first; page <= range.last; ++page) {
@@ -148,29 +140,6 @@ JobResult writePngPages(PageStoreDocument& document, PageRange range, int dpi, c
         if (!replaceFile(name, {reinterpret_cast<const uint8_t*>(png.constData()), size_t(png.size())}, error))
             return JobResult::failed(error);
     }
-    return {};
-}
-
-// The printer a run prints on: the whole A4 sheet for files, a PDF file, or a CUPS queue.
-std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& o, const std::string& output)
-{
-    switch (kind) {
-    case OutputKind::PdfFile:
-        return std::make_unique<PdfFilePrinter>(output, o.codePage);
-    case OutputKind::Printer:
-        return std::make_unique<CupsPrinter>(o.printerName, o.codePage);
-    default:
-        return std::make_unique<SheetOnlyPrinter>(21000, 29700);
-    }
-}
-
-// A printing run's end: a PDF file is written only when the whole run succeeded.
-JobResult finishPrinting(JobSession& session, OutputKind kind, bool ok)
-{
-    if (!ok)
-        return JobResult::failed(session.failureText());
-    if (kind == OutputKind::PdfFile && !static_cast<PdfFilePrinter&>(session.printer()).finish())
-        return JobResult::failed(session.printer().lastError());
     return {};
 }
 
@@ -241,10 +210,7 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     if (o.hasPages)
         return JobResult::badRequest("--pages needs a page store as input");
 
-    TSettings settings;
-    settings.FontName = o.fontName;
-    settings.FontSize = o.fontSize;
-    settings.PageOrient = o.orientation;
+    TSettings settings = jobSettings(o);
     // To a page store or PNG pages the job runs as a preview would; otherwise it prints.
     settings.Preview = kind == OutputKind::PageStore || kind == OutputKind::PngPages;
 

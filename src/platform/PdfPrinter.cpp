@@ -224,6 +224,13 @@ CupsPrinter::CupsPrinter(const std::string& name, DosCodePage codePage)
 
 CupsPrinter::~CupsPrinter() = default;
 
+void CupsPrinter::setJobOwner(const std::string& user, const std::string& title, int copies)
+{
+    m_user = user;
+    m_jobTitle = title;
+    m_copies = copies;
+}
+
 bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
@@ -252,6 +259,7 @@ bool CupsPrinter::selectDefaultPrinter()
 bool CupsPrinter::deliver(const QByteArray& pdf)
 {
     m_transient = false;
+    m_refusal = 0;
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_name.c_str(), nullptr);
     int numOptions = 0;
     cups_option_t* options = nullptr;
@@ -262,18 +270,18 @@ bool CupsPrinter::deliver(const QByteArray& pdf)
     }
     // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
     numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
-    const char* previousUser = nullptr;
-    std::string savedUser;
-    if (!m_user.empty()) {
-        previousUser = cupsUser();
-        savedUser = previousUser ? previousUser : "";
+    if (m_copies > 1)
+        numOptions = cupsAddIntegerOption("copies", m_copies, numOptions, &options);
+    const std::string& title = m_jobTitle.empty() ? m_title : m_jobTitle;
+    // libcups sends its current user as the requesting user; it is kept per thread.
+    const std::string ownUser = cupsUser();
+    if (!m_user.empty())
         cupsSetUser(m_user.c_str());
-    }
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.c_str(), m_title.c_str(), numOptions, options);
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.c_str(), title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     bool ok = job > 0;
     if (ok) {
-        ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, m_title.c_str(), CUPS_FORMAT_PDF, 1)
+        ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
         for (qsizetype at = 0; ok && at < pdf.size(); at += 65536)
             ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData() + at,
@@ -284,6 +292,7 @@ bool CupsPrinter::deliver(const QByteArray& pdf)
     }
     if (!ok) {
         m_error = cupsLastErrorString();
+        m_refusal = cupsLastError() == IPP_STATUS_OK ? int(IPP_STATUS_ERROR_INTERNAL) : int(cupsLastError());
         m_transient = isTransient(cupsLastError());
         // A job that did not get its whole document must not print part of it.
         if (job > 0)
@@ -292,7 +301,7 @@ bool CupsPrinter::deliver(const QByteArray& pdf)
         m_jobs.push_back(job);
     }
     if (!m_user.empty())
-        cupsSetUser(savedUser.empty() ? nullptr : savedUser.c_str());
+        cupsSetUser(ownUser.c_str());
     return ok;
 }
 

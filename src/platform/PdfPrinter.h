@@ -104,13 +104,16 @@ public:
 
     bool selectDefaultPrinter() override;
     const std::string& name() const { return m_name; }
+    // The jobs are handed to CUPS on behalf of user (empty: this process's user), titled title
+    // (empty: the document's title), with copies copies: a print server passes its clients' jobs on.
+    void setJobOwner(const std::string& user, const std::string& title, int copies);
+    // Why CUPS refused the last document (an IPP status code, 0 when it was accepted).
+    int lastRefusal() const { return m_refusal; }
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 
     // Another queue for the documents that follow; empty for the default printer.
     void setQueue(const std::string& name) { m_requested = name; }
-    // The requesting user of the CUPS jobs; empty for the user running the program.
-    void setJobUser(const std::string& user) { m_user = user; }
 
 protected:
     bool deliver(const QByteArray& pdf) override;
@@ -120,6 +123,9 @@ private:
     std::string m_name;
     std::string m_user;
     std::vector<int> m_jobs;
+    std::string m_jobTitle;
+    int m_copies = 1;
+    int m_refusal = 0;
 };
 
 } // namespace quillon

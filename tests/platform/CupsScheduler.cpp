@@ -430,6 +430,23 @@ bool CupsScheduler::addQueue(const std::string& name, bool makeDefault)
     return !makeDefault || runAdmin({"lpadmin", "-d", name});
 }
 
+bool CupsScheduler::installBackend(const std::string& program, const std::string& scheme)
+{
+    const std::string backend = m_dir + "/serverbin/backend/" + scheme;
+    std::error_code ec;
+    if (!fs::copy_file(program, backend, fs::copy_options::overwrite_existing, ec)
+        || ::chmod(backend.c_str(), 0755) != 0) {
+        fail("cannot install the backend " + program + " as " + backend + ": " + ec.message());
+        return false;
+    }
+    return true;
+}
+
+bool CupsScheduler::addDeviceQueue(const std::string& name, const std::string& deviceUri)
+{
+    return runAdmin({"lpadmin", "-p", name, "-E", "-v", deviceUri});
+}
+
 bool CupsScheduler::rejectJobs(const std::string& name)
 {
     return runAdmin({"cupsreject", name});

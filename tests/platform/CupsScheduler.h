@@ -61,6 +61,11 @@ public:
     // A raw queue (no driver) printing through the capture backend into captureDir(queue),
     // enabled and accepting jobs; optionally made the server's default destination.
     bool addQueue(const std::string& name, bool makeDefault);
+    // A backend of our own in ServerBin: program copied in as backend/scheme with mode 0755, so
+    // cupsd runs it as its unprivileged user (lp), as an installed backend runs.
+    bool installBackend(const std::string& program, const std::string& scheme);
+    // A raw queue on any device URI, enabled and accepting jobs.
+    bool addDeviceQueue(const std::string& name, const std::string& deviceUri);
     bool rejectJobs(const std::string& name); // cupsreject
     bool disable(const std::string& name); // cupsdisable
 

@@ -1,0 +1,193 @@
+// How many DOS jobs a print server renders: jobs and pages per second through a private CUPS
+// scheduler, from `lp -d QUEUE` to the PDF stored by the target queue's backend, against the same
+// spool files rendered directly with `quillon-render SPOOL -o x.pdf`.
+//
+// Spool files of 1 and 100 pages (the benchmarks' generated stream) are sent by 1 client to one
+// quillon queue, and by 8 clients to a class of quillon queues (CUPS runs one job per queue at a
+// time, so a class is how a server renders jobs side by side). The direct runs start quillon-render
+// once per job, by 1 and by 8 workers. Every job's PDF is checked for its page count; a wrong count
+// is reported and makes the exit status 1.
+//
+// Needs root (the scheduler runs as root and its backends as lp). It measures and reports; it
+// never judges the times.
+
+#include "CupsScheduler.h"
+#include "SpoolGenerator.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace quillon::bench;
+using quillon::test::CupsScheduler;
+namespace fs = std::filesystem;
+
+namespace {
+
+int pdfPageCount(const std::string& file)
+{
+    const std::string info = CupsScheduler::run({"pdfinfo", file}).output;
+    std::smatch m;
+    return std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))")) ? std::stoi(m[1]) : -1;
+}
+
+struct Figures {
+    double seconds = 0;
+    int jobs = 0;
+    int pages = 0;
+    int wrongPages = 0;
+    int lost = 0;
+};
+
+void report(const char* how, int clients, int pagesPerJob, const Figures& f)
+{
+    std::printf("%-22s %2d client%s %3d-page jobs: %4d jobs in %7.2f s  %7.2f jobs/s  %8.1f pages/s%s\n",
+                how, clients, clients == 1 ? " " : "s", pagesPerJob, f.jobs, f.seconds,
+                f.jobs / f.seconds, f.pages / f.seconds,
+                f.wrongPages || f.lost ? "  (WRONG OUTPUT)" : "");
+    std::fflush(stdout);
+}
+
+// Runs jobs numbered 0..count-1 on `clients` threads; job(n) does one.
+template <class Job>
+void onClients(int clients, int count, Job job)
+{
+    std::atomic<int> next{0};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c)
+        threads.emplace_back([&] {
+            for (int n = next++; n < count; n = next++)
+                job(n);
+        });
+    for (auto& t : threads)
+        t.join();
+}
+
+Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::string& spool,
+                      int pagesPerJob, int clients, int count)
+{
+    const std::string folder = cups.captureDir("paper");
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    Figures f;
+    const auto start = Clock::now();
+    std::atomic<int> refused{0};
+    onClients(clients, count, [&](int) {
+        if (CupsScheduler::run({"lp", "-d", queue, spool}).exitCode != 0)
+            ++refused;
+    });
+    auto jobs = cups.waitForJobs("paper", size_t(count - refused), 600000);
+    f.seconds = secondsSince(start);
+    f.jobs = int(jobs.size());
+    f.lost = count - f.jobs;
+    for (const auto& job : jobs) {
+        const int pages = pdfPageCount(job.documentPath);
+        f.pages += pages;
+        f.wrongPages += pages != pagesPerJob;
+    }
+    return f;
+}
+
+Figures direct(const std::string& work, const std::string& spool, int pagesPerJob, int clients, int count)
+{
+    Figures f;
+    std::vector<int> pages(size_t(count), -1);
+    const auto start = Clock::now();
+    onClients(clients, count, [&](int n) {
+        const std::string out = work + "/direct-" + std::to_string(n) + ".pdf";
+        if (CupsScheduler::run({QUILLON_RENDER, spool, "-o", out}, 600000).exitCode == 0)
+            pages[size_t(n)] = 0;
+    });
+    f.seconds = secondsSince(start);
+    for (int n = 0; n < count; ++n) {
+        const std::string out = work + "/direct-" + std::to_string(n) + ".pdf";
+        if (pages[size_t(n)] == 0)
+            pages[size_t(n)] = pdfPageCount(out);
+        f.jobs += pages[size_t(n)] >= 0;
+        f.lost += pages[size_t(n)] < 0;
+        f.pages += std::max(pages[size_t(n)], 0);
+        f.wrongPages += pages[size_t(n)] != pagesPerJob;
+        std::error_code ec;
+        fs::remove(out, ec);
+    }
+    return f;
+}
+
+void usage(FILE* out)
+{
+    std::fputs("usage: quillon-bench-backend [--small N] [--large N] [--queues N]\n"
+               "  --small N    1-page jobs per run (default 80)\n"
+               "  --large N    100-page jobs per run (default 16)\n"
+               "  --queues N   quillon queues in the class that the 8 clients print to (default 4)\n",
+               out);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int small = 80, large = 16, queues = 4;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help") {
+            usage(stdout);
+            return 0;
+        }
+        const int value = i + 1 < argc ? number(argv[i + 1], 1, 100000).value_or(0) : 0;
+        int* target = a == "--small" ? &small : a == "--large" ? &large : a == "--queues" ? &queues : nullptr;
+        if (!target || value == 0) {
+            usage(stderr);
+            return 2;
+        }
+        *target = value;
+        ++i;
+    }
+    if (::geteuid() != 0) {
+        std::fputs("quillon-bench-backend: needs root for its private CUPS scheduler\n", stderr);
+        return 2;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    CupsScheduler cups;
+    if (!cups.ok() || !cups.installBackend(QUILLON_BACKEND, "quillon") || !cups.addQueue("paper", false)
+        || !cups.addDeviceQueue("DOS", "quillon:/paper")) {
+        std::fprintf(stderr, "quillon-bench-backend: %s\n", cups.error().c_str());
+        return 1;
+    }
+    for (int q = 1; q <= queues; ++q) {
+        const std::string name = "DOS" + std::to_string(q);
+        if (!cups.addDeviceQueue(name, "quillon:/paper")
+            || CupsScheduler::run({"lpadmin", "-p", name, "-c", "DOSALL"}).exitCode != 0) {
+            std::fprintf(stderr, "quillon-bench-backend: cannot make the class: %s\n", cups.error().c_str());
+            return 1;
+        }
+    }
+    CupsScheduler::run({"cupsenable", "DOSALL"});
+    CupsScheduler::run({"cupsaccept", "DOSALL"});
+
+    WorkFolder work("");
+    fs::permissions(work.path(), fs::perms(0755));
+    bool wrong = false;
+    std::printf("print server: 1 client -> queue DOS; 8 clients -> class of %d quillon queues; "
+                "%u CPUs\n", queues, std::thread::hardware_concurrency());
+    for (int pagesPerJob : {1, 100}) {
+        const std::string spool = work.path() + "/spool-" + std::to_string(pagesPerJob) + ".prn";
+        std::ofstream(spool, std::ios::binary) << SpoolGenerator().generate(pagesPerJob).bytes;
+        const int count = pagesPerJob == 1 ? small : large;
+        for (int clients : {1, 8}) {
+            Figures server = throughServer(cups, clients == 1 ? "DOS" : "DOSALL", spool, pagesPerJob, clients, count);
+            report("through the server", clients, pagesPerJob, server);
+            Figures render = direct(work.path(), spool, pagesPerJob, clients, count);
+            report("quillon-render -o pdf", clients, pagesPerJob, render);
+            wrong = wrong || server.wrongPages || server.lost || render.wrongPages || render.lost;
+        }
+    }
+    return wrong ? 1 : 0;
+}

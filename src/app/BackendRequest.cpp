@@ -1,0 +1,209 @@
+#include "BackendRequest.h"
+
+#include <cups/cups.h>
+
+#include <charconv>
+#include <map>
+
+namespace quillon {
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// %XX escapes decoded; false for a broken escape.
+bool percentDecode(const std::string& text, std::string& out)
+{
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return false;
+        const int high = hexValue(text[i + 1]);
+        const int low = hexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return false;
+        out += char(high * 16 + low);
+        i += 2;
+    }
+    return true;
+}
+
+bool parseWholeNumber(const std::string& text, int low, int high, int& value)
+{
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
+        return false;
+    value = v;
+    return true;
+}
+
+constexpr const char* kOptionNames[] = {"font-size", "orientation", "code-page"};
+
+bool isRenderOption(const std::string& name)
+{
+    for (const char* known : kOptionNames)
+        if (name == known)
+            return true;
+    return false;
+}
+
+// One option's value into options; false with error set when the value is not one it takes.
+bool applyOption(const std::string& name, const std::string& value, RenderOptions& options,
+                 std::string& error)
+{
+    if (name == "font-size") {
+        if (parseWholeNumber(value, 6, 12, options.fontSize))
+            return true;
+        error = "font-size takes a whole number from 6 to 12, not \"" + value + "\"";
+        return false;
+    }
+    if (name == "orientation") {
+        if (value == "P" || value == "p" || value == "portrait") {
+            options.orientation = "P";
+            return true;
+        }
+        if (value == "L" || value == "l" || value == "landscape") {
+            options.orientation = "L";
+            return true;
+        }
+        error = "orientation takes P or L, not \"" + value + "\"";
+        return false;
+    }
+    if (auto cp = codePageFromName(value)) {
+        options.codePage = *cp;
+        return true;
+    }
+    error = "code-page takes 852, 437 or mazovia, not \"" + value + "\"";
+    return false;
+}
+
+} // namespace
+
+std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string& error)
+{
+    const std::string scheme = "quillon:";
+    if (uri.compare(0, scheme.size(), scheme) != 0) {
+        error = "the device URI \"" + uri + "\" is not a quillon: URI";
+        return std::nullopt;
+    }
+    std::string rest = uri.substr(scheme.size());
+    std::string query;
+    if (const size_t mark = rest.find('?'); mark != std::string::npos) {
+        query = rest.substr(mark + 1);
+        rest.erase(mark);
+    }
+    // quillon:/TARGET and quillon:///TARGET alike.
+    const size_t slashes = rest.find_first_not_of('/');
+    std::string path;
+    if (slashes == 0 || slashes == std::string::npos || !percentDecode(rest.substr(slashes), path)) {
+        error = "the device URI \"" + uri + "\" names no destination: quillon:/QUEUE or quillon:/pdf/FOLDER";
+        return std::nullopt;
+    }
+    BackendDevice device;
+    if (path.compare(0, 4, "pdf/") == 0) {
+        device.kind = BackendDevice::Kind::PdfFolder;
+        device.target = path.substr(3);
+        while (device.target.size() > 1 && device.target.back() == '/')
+            device.target.pop_back();
+        if (device.target == "/") {
+            error = "the device URI \"" + uri + "\" names no folder: quillon:/pdf/FOLDER";
+            return std::nullopt;
+        }
+    } else {
+        device.target = path;
+        if (device.target.find('/') != std::string::npos) {
+            error = "the device URI \"" + uri + "\" names no queue: a queue's name holds no \"/\"";
+            return std::nullopt;
+        }
+    }
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        const std::string pair = query.substr(start, end - start);
+        start = end + 1;
+        if (pair.empty())
+            continue;
+        const size_t equals = pair.find('=');
+        std::string name, value;
+        if (equals == std::string::npos || !percentDecode(pair.substr(0, equals), name)
+            || !percentDecode(pair.substr(equals + 1), value)) {
+            error = "the device URI's option \"" + pair + "\" is not NAME=VALUE";
+            return std::nullopt;
+        }
+        if (!isRenderOption(name)) {
+            error = "the device URI has an unknown option \"" + name
+                + "\" (known: font-size, orientation, code-page)";
+            return std::nullopt;
+        }
+        device.options.emplace_back(name, value);
+    }
+    return device;
+}
+
+std::optional<BackendJob> parseBackendJob(const std::vector<std::string>& args, std::string& error)
+{
+    if (args.size() != 5 && args.size() != 6) {
+        error = "usage: quillon job-id user title copies options [file]";
+        return std::nullopt;
+    }
+    BackendJob job;
+    job.id = args[0];
+    job.user = args[1];
+    job.title = args[2];
+    job.options = args[4];
+    if (args.size() == 6)
+        job.file = args[5];
+    if (job.id.empty() || job.id.find_first_not_of("0123456789") != std::string::npos) {
+        error = "the job id \"" + job.id + "\" is not a number";
+        return std::nullopt;
+    }
+    if (!parseWholeNumber(args[3], 1, 9999, job.copies)) {
+        error = "the number of copies \"" + args[3] + "\" is not a whole number from 1 to 9999";
+        return std::nullopt;
+    }
+    return job;
+}
+
+OptionFault resolveRenderOptions(const BackendDevice& device, const std::string& jobOptions,
+                                 RenderOptions& options, std::string& error)
+{
+    std::map<std::string, std::string> fromDevice(device.options.begin(), device.options.end());
+    for (const auto& [name, value] : fromDevice) {
+        if (!applyOption(name, value, options, error)) {
+            error = "the queue's device URI: " + error;
+            return OptionFault::Device;
+        }
+    }
+    cups_option_t* parsed = nullptr;
+    const int count = cupsParseOptions(jobOptions.c_str(), 0, &parsed);
+    OptionFault fault = OptionFault::None;
+    for (int i = 0; i < count && fault == OptionFault::None; ++i) {
+        const std::string name = parsed[i].name;
+        if (!isRenderOption(name) || fromDevice.count(name))
+            continue;
+        if (!applyOption(name, parsed[i].value, options, error)) {
+            error = "the job's option " + error;
+            fault = OptionFault::Job;
+        }
+    }
+    cupsFreeOptions(count, parsed);
+    return fault;
+}
+
+} // namespace quillon

@@ -1,0 +1,53 @@
+#pragma once
+// The CUPS backend quillon: CUPS hands it the raw DOS printer stream of a job on a queue whose
+// device URI is quillon:/TARGET or quillon:/pdf/FOLDER; it renders the job with the engine and
+// prints the PDF on the CUPS queue TARGET of the same server, with the job's user and title, or
+// writes it into FOLDER. It talks to CUPS through its exit code and the prefixed lines on its
+// standard error (INFO:, ERROR:, PAGE:, STATE:).
+
+#include "BackendRequest.h"
+
+#include <string>
+
+namespace quillon {
+
+// The exit codes of a CUPS backend.
+enum BackendStatus {
+    BackendOk = 0,     // printed
+    BackendFailed = 1, // this job cannot be printed; the queue's error policy decides
+    BackendStop = 4,   // the queue is set up wrongly: stop it, keep the job
+    BackendRetry = 6,  // the destination refused the job for now: hold it and try again later
+};
+
+// The device line for lpinfo -v.
+extern const char* const kBackendDeviceLine;
+
+class CupsBackend {
+public:
+    // Before Qt starts. Reads the arguments (after the program's name) and the device URI, makes
+    // the job's private temporary folder (TMPDIR points into it from here on) and starts watching
+    // for SIGTERM, which CUPS sends when the job is cancelled. False when the process is done:
+    // status() is then its exit code.
+    bool start(const std::vector<std::string>& args, const std::string& deviceUri);
+    int status() const { return m_status; }
+
+    // The job itself (needs a Qt GUI application for its fonts). The backend's exit code; the
+    // temporary folder is removed.
+    int run();
+
+    ~CupsBackend();
+
+private:
+    int finish(int status, const std::string& message);
+    int runToQueue(int input);
+    int runToFolder(int input);
+    int render(int input, const std::string& output);
+
+    BackendJob m_job;
+    BackendDevice m_device;
+    RenderOptions m_options;
+    std::string m_tempDir;
+    int m_status = BackendOk;
+};
+
+} // namespace quillon
