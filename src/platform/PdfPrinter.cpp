@@ -218,6 +218,14 @@ bool CupsPrinter::selectDefaultPrinter()
     return true;
 }
 
+bool CupsPrinter::choosePrinter(const std::string& name)
+{
+    if (name.empty() || QPrinterInfo::printerInfo(QString::fromStdString(name)).isNull())
+        return false;
+    m_requested = name;
+    return selectDefaultPrinter();
+}
+
 QString CupsPrinter::documentPath()
 {
     if (m_tempDir.isEmpty()) {

@@ -98,6 +98,8 @@ public:
 
     bool selectDefaultPrinter() override;
     const std::string& name() const { return m_name; }
+    std::string printerName() const override { return m_name; }
+    bool choosePrinter(const std::string& name) override;
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 

@@ -44,6 +44,12 @@ public:
     virtual DrawingContext* pageSurface() = 0;
     // The printer's own words for the last failure, if it gave any.
     virtual std::string lastError() const { return {}; }
+
+    // The current printer's name as the user knows it; empty when there is none.
+    virtual std::string printerName() const { return {}; }
+    // Makes the named printer the current one, for this and every later document. False when
+    // there is no such printer; the current one stays then.
+    virtual bool choosePrinter(const std::string&) { return false; }
 };
 
 // A printer that only knows its page: a whole sheet of the given size in report units, printable
