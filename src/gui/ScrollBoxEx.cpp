@@ -74,8 +74,10 @@ void TScrollBoxEx::resizeEvent(QResizeEvent* event)
     updateBars();
 }
 
-void TScrollBoxEx::scrollContentsBy(int, int)
+void TScrollBoxEx::scrollContentsBy(int dx, int dy)
 {
+    // The view is moved with its children; only the strip uncovered is painted again.
+    viewport()->scroll(dx, dy);
     emit scrolled();
 }
 
