@@ -21,6 +21,7 @@ public:
 
     int pageCount() const override;
     StoredPageGeometry pageGeometry(int page) const override;
+    bool loadPage(int page, std::string& error) override { return load(page, error); }
     bool drawPage(int page, QPainter& painter, Size windowExt, Size viewportExt,
                   std::string& error) override;
     bool printRange(PageRange range) override;

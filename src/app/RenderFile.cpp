@@ -173,6 +173,12 @@ JobResult renderStore(const RenderOptions& o, OutputKind kind, const std::string
 
 } // namespace
 
+bool isPageStoreFile(const std::string& path)
+{
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.get() >= 0 && isPageStore(fd.get());
+}
+
 JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
 {
     SilentProgress silent;

@@ -5,9 +5,14 @@
 #include "JobResult.h"
 #include "RenderOptions.h"
 
+#include <string>
+
 namespace quillon {
 
 class ReportProgress;
+
+// Whether the file at path is a page store (by the magic at its end).
+bool isPageStoreFile(const std::string& path);
 
 // progress: the page progress to show, or null for none.
 JobResult renderFile(const RenderOptions& options, ReportProgress* progress);

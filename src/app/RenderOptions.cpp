@@ -6,12 +6,14 @@
 namespace quillon {
 
 const char* const kRenderUsage =
-    "usage: quillon-render [options] INPUT [-o OUTPUT | -p [NAME]]\n"
+    "usage: quillon-render [options] INPUT [-o OUTPUT | -p [NAME] | --preview]\n"
     "  INPUT                    a spool file (- for standard input), or a page store (.vxr) to\n"
     "                           output again\n"
     "  -o, --output FILE        .vxr: the page store; .png: one PNG per page (FILE-0001.png, ...);\n"
     "                           .pdf: a PDF through the printing path (the whole A4 sheet is printable)\n"
     "  -p, --printer [NAME]     print on a CUPS printer (the default printer when NAME is left out)\n"
+    "      --preview            show the pages in the preview window (needs a display); its print\n"
+    "                           command prints on the default printer, or on NAME with -p NAME\n"
     "      --pages A-B          with a page store as INPUT: the stored pages to output\n"
     "      --font-size N        default font size, 6 to 12 (default 12)\n"
     "      --orientation P|L    default orientation (default P)\n"
@@ -84,6 +86,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a.rfind("--printer=", 0) == 0) {
             o.print = true;
             o.printerName = a.substr(10);
+        } else if (a == "--preview") {
+            o.preview = true;
         } else if (a == "--pages") {
             if (!value(v))
                 return std::nullopt;
@@ -150,6 +154,17 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         return std::nullopt;
     }
     o.input = positional[0];
+    if (o.preview) {
+        if (!o.output.empty()) {
+            error = "--preview and -o cannot be used together";
+            return std::nullopt;
+        }
+        if (o.hasPages) {
+            error = "--preview shows every page; --pages does not go with it";
+            return std::nullopt;
+        }
+        return o;
+    }
     if (o.print == !o.output.empty()) {
         error = o.print ? "-o and -p cannot be used together" : "no output given (-o FILE or -p)";
         return std::nullopt;

@@ -14,6 +14,7 @@ struct RenderOptions {
     std::string input;
     std::string output;      // .vxr, .png or .pdf; empty when printing
     bool print = false;      // -p: print on a CUPS printer
+    bool preview = false;    // --preview: show the pages in the preview window
     std::string printerName; // empty: the default printer
     bool hasPages = false;   // --pages A-B, for a page store as input
     int firstPage = 1;

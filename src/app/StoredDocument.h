@@ -24,6 +24,9 @@ public:
     virtual int pageCount() const = 0;
     // page: 1 .. pageCount().
     virtual StoredPageGeometry pageGeometry(int page) const = 0;
+    // Reads the page's picture now unless it is the one read last (one picture is held at a time).
+    // False, with the reason, when it cannot be read.
+    virtual bool loadPage(int page, std::string& error) = 0;
     // Draws the page onto painter with the sheet's top-left corner at the painter's origin;
     // viewportExt / windowExt device units per 0.01 mm (for example 96 / 2540 for 100 % on a
     // 96 dpi screen). The page's picture is read from the store only when it is not the page drawn

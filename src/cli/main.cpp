@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "PdfPrinter.h"
+#include "PreviewRun.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
@@ -10,6 +11,7 @@
 #include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QtGlobal>
 
@@ -74,6 +76,27 @@ int watchFolders(bool once)
     return QCoreApplication::exec();
 }
 
+// The preview window needs a display: a platform chosen by the user, or an X or Wayland session.
+bool displayAvailable()
+{
+    return std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+int showPreview(int argc, char** argv, const quillon::RenderOptions& options)
+{
+    if (!displayAvailable()) {
+        std::fputs("quillon-render: --preview needs a display (DISPLAY or WAYLAND_DISPLAY is not set)\n", stderr);
+        return 2;
+    }
+    qtDefaultHandler = qInstallMessageHandler(quietMessages);
+    QApplication app(argc, argv);
+    quillon::setApplicationNames();
+    const quillon::JobResult result = quillon::previewFile(options);
+    if (!result.ok())
+        complain(result.message);
+    return result.status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -97,6 +120,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    if (options && options->preview)
+        return showPreview(argc, argv, *options);
     // Fonts need a GUI application, not a display.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -256,6 +256,14 @@ bool CupsPrinter::selectDefaultPrinter()
     return true;
 }
 
+bool CupsPrinter::choosePrinter(const std::string& name)
+{
+    if (name.empty() || QPrinterInfo::printerInfo(QString::fromStdString(name)).isNull())
+        return false;
+    m_requested = name;
+    return selectDefaultPrinter();
+}
+
 bool CupsPrinter::deliver(const QByteArray& pdf)
 {
     m_transient = false;

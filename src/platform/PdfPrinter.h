@@ -109,11 +109,11 @@ public:
     void setJobOwner(const std::string& user, const std::string& title, int copies);
     // Why CUPS refused the last document (an IPP status code, 0 when it was accepted).
     int lastRefusal() const { return m_refusal; }
+    std::string printerName() const override { return m_name; }
+    bool choosePrinter(const std::string& name) override;
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 
-    // Another queue for the documents that follow; empty for the default printer.
-    void setQueue(const std::string& name) { m_requested = name; }
 
 protected:
     bool deliver(const QByteArray& pdf) override;

@@ -5,6 +5,14 @@
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
+#include "JobSession.h"
+#include "PdfPrinter.h"
+#include "report/ReportProgress.h"
+#include "report/VxReport.h"
+#include "settings/Settings.h"
+
+#include <fcntl.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -116,4 +124,31 @@ TEST_F(CupsPrinting, StoredPagesWithMixedOrientationsBecomeOneJobPerDocument)
     EXPECT_TRUE(pages[0].landscape());
     EXPECT_NE(pdfText(jobs[0].documentPath, 1).find("strona 2"), std::string::npos);
     EXPECT_NE(pdfText(jobs[0].documentPath, 2).find("strona 3"), std::string::npos);
+}
+
+TEST_F(CupsPrinting, APrinterChosenInTheProgramTakesThePagesAndTheLaterJobs)
+{
+    // As the print dialog's set-up does it: the session's printer switched to another queue.
+    quillon::TSettings settings;
+    settings.Preview = false;
+    quillon::SilentProgress progress;
+    quillon::JobSession session(std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
+                                settings, progress, dir.path());
+    ASSERT_TRUE(session.printer().selectDefaultPrinter());
+    EXPECT_EQ(session.printer().printerName(), "capture");
+    EXPECT_FALSE(session.printer().choosePrinter("no-such-queue"));
+    EXPECT_EQ(session.printer().printerName(), "capture");
+    ASSERT_TRUE(session.printer().choosePrinter("spare"));
+    EXPECT_EQ(session.printer().printerName(), "spare");
+
+    // A direct job afterwards selects "the default" again and still lands on the chosen queue.
+    const std::string path = spool("after.prn", "po wyborze drukarki");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(session.runSpoolJob(fd, path)) << session.failureText();
+    ::close(fd);
+    auto jobs = cups.waitForJobs("spare", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("po wyborze drukarki"), std::string::npos);
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 300).empty());
 }

@@ -4,6 +4,7 @@
 #include "core/TestFiles.h"
 #include "RenderProcess.h"
 #include "gdi/ByteIO.h"
+#include "report/PageRecord.h"
 
 #include <QImage>
 
@@ -135,4 +136,41 @@ TEST(RenderCli, BadArgumentsAndFailedRuns)
     EXPECT_EQ(noFolder.exitCode, 1);
     EXPECT_NE(noFolder.err.find("EVxReport_CreateFileFailed: Nie można utworzyć pliku"), std::string::npos)
         << noFolder.err;
+}
+
+TEST(RenderCli, PreviewNeedsADisplayAndAStoreItCanShow)
+{
+    TempDir dir;
+    // Trailers of stores that cannot be shown: a count the file cannot hold, and no pages at all.
+    auto store = [&](const char* name, int32_t count) {
+        std::vector<uint8_t> bytes(40, 0);
+        ByteWriter out(bytes);
+        out.i32(count);
+        out.bytes(kPageStoreMagic, kPageStoreMagicSize);
+        writeFile(dir.file(name), bytes);
+        return QString::fromStdString(dir.file(name));
+    };
+    const QString damaged = store("damaged.vxr", 1000);
+    const QString empty = store("empty.vxr", 0);
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    p.setProcessEnvironment(env);
+    p.start(QString(QUILLON_RENDER), {damaged, "--preview"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_NE(p.readAllStandardError().indexOf("needs a display"), -1);
+
+    const std::map<QString, QString> offscreen{{"QT_QPA_PLATFORM", "offscreen"}};
+    RenderRun bad = runRender({damaged, "--preview"}, offscreen);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("Plik raportowy jest uszkodzony"), std::string::npos) << bad.err;
+    RenderRun none = runRender({empty, "--preview"}, offscreen);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no pages"), std::string::npos) << none.err;
+    RenderRun both = runRender({empty, "--preview", "-o", "x.pdf"}, offscreen);
+    EXPECT_EQ(both.exitCode, 2);
+    EXPECT_NE(both.err.find("usage:"), std::string::npos);
 }

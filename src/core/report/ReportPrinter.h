@@ -48,6 +48,12 @@ public:
     // True when the last failure may pass by itself (the print service could not be reached):
     // the same job may succeed later. False for a job the printer refused.
     virtual bool lastErrorTransient() const { return false; }
+
+    // The current printer's name as the user knows it; empty when there is none.
+    virtual std::string printerName() const { return {}; }
+    // Makes the named printer the current one, for this and every later document. False when
+    // there is no such printer; the current one stays then.
+    virtual bool choosePrinter(const std::string&) { return false; }
 };
 
 // A printer that only knows its page: a whole sheet of the given size in report units, printable

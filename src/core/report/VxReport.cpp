@@ -8,9 +8,11 @@
 #include "report/PageStore.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
+#include "report/ReportViewer.h"
 #include "report/VxCanvas.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <new>
@@ -415,10 +417,59 @@ void TVxReport::ShowError()
     m_progress.showErrorBox(errorBoxText(m_errorClassName, m_errorMessage));
 }
 
+ViewerWindowState viewerWindowStateFromWord(const std::string& word)
+{
+    std::string upper = word;
+    for (char& c : upper)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (upper == "MAXIMIZED")
+        return ViewerWindowState::Maximized;
+    if (upper == "MINIMIZED")
+        return ViewerWindowState::Minimized;
+    if (upper == "NORMAL")
+        return ViewerWindowState::Normal;
+    return ViewerWindowState::Unchanged;
+}
+
+void TVxReport::ShowReport(const std::string& WindowState)
+{
+    if (!m_viewer)
+        return;
+    // The store is closed when the display ends, however it ends.
+    struct StoreCloser {
+        TVxReport& report;
+        ~StoreCloser() { report.ClosePageStore(); }
+    } closer{*this};
+    try {
+        const bool opened = OpenPageStore();
+        if (m_storeStatus == StoreStatus::FileNotDefined || m_storeStatus == StoreStatus::NotFound) {
+            m_progress.showErrorBox(m_errorMessage);
+            return;
+        }
+        m_viewer->setViewerState(viewerWindowStateFromWord(WindowState));
+        m_viewer->prepareFirstShow();
+        if (!opened) {
+            // A store without pages shows nothing and says nothing.
+            if (m_storeStatus != StoreStatus::Empty)
+                m_progress.showErrorBox(m_errorMessage);
+            return;
+        }
+        m_viewer->setViewerCaption(ReportTitle);
+        CurrentPage = 1;
+        if (PageCount > 0)
+            m_viewer->showPages(*this);
+    } catch (const Exception& e) {
+        m_progress.showErrorBox(e.message());
+    } catch (const std::exception& e) {
+        m_progress.showErrorBox(describe(e).message);
+    }
+}
+
 bool TVxReport::OpenPageStore()
 {
     ClosePageStore();
     StoreOpenResult r = openPageStore(m_files, ReportFile, resolvedReportFile(), m_pageStore, PageIndex);
+    m_storeStatus = r.status;
     PageCount = int32_t(PageIndex.size());
     CurrentPage = PageCount > 0 ? 1 : 0;
     if (r.status != StoreStatus::Ok) {

@@ -5,6 +5,7 @@
 
 #include "gdi/EmfRecorder.h"
 #include "report/PageRecord.h"
+#include "report/PageStore.h"
 #include "report/PaperSizes.h"
 #include "report/ReportErrors.h"
 
@@ -22,6 +23,7 @@ class InputFile;
 class OutputFile;
 class ReportPrinter;
 class ReportProgress;
+class ReportViewer;
 class TVxCanvas;
 class TVxReport;
 
@@ -71,6 +73,16 @@ public:
     bool BuildPageStore();
     // Shows the last error unless it was the user's cancel.
     void ShowError();
+    // Opens the page store named by ReportFile and shows its pages in the preview window, modally;
+    // WindowState is "Maximized", "Minimized" or "Normal" in any letter case. The store is closed
+    // afterwards whatever happens. Problems are shown in the error box; nothing is raised.
+    void ShowReport(const std::string& WindowState);
+    // The preview window of this program; null where there is none (ShowReport does nothing).
+    // It outlives the report or is reset before it goes.
+    void setViewer(ReportViewer* viewer) { m_viewer = viewer; }
+    ReportViewer* viewer() const { return m_viewer; }
+    // The program's current printer, which the report prints on.
+    ReportPrinter& printer() { return m_printer; }
     void ClearPageIndex() { PageIndex.clear(); }
 
     // The page store as opened for reading: the preview and the printing of stored pages use it.
@@ -78,6 +90,8 @@ public:
     bool OpenPageStore();
     void ClosePageStore();
     bool pageStoreOpen() const { return m_pageStore != nullptr; }
+    // How the last OpenPageStore ended.
+    StoreStatus pageStoreStatus() const { return m_storeStatus; }
     std::vector<TVxPageRecord> PageIndex;
     int32_t PageCount = 0;
     int32_t CurrentPage = 0;
@@ -121,6 +135,8 @@ private:
     ReportPrinter& m_printer;
     FileAccess& m_files;
     ReportProgress& m_progress;
+    ReportViewer* m_viewer = nullptr;
+    StoreStatus m_storeStatus = StoreStatus::Ok;
 
     TVxPrintDest m_printDestination = vxPreviewer;
     TVxPaperFormat m_paperFormat = pfA4;

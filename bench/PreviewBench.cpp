@@ -1,0 +1,187 @@
+// How fast the preview window shows a page and scrolls it, and whether paging through a large store
+// keeps its memory flat.
+//
+// A store of N dense pages (66 lines of 80 columns, CP852 text and box drawing, mixed pitches) is
+// made with the print engine from a generated spool stream, then shown in the preview window on the
+// offscreen platform at 1920 x 1080:
+//  - page change: from the Next command to the finished repaint of the sheet at fit width;
+//  - scroll step: one Down key at 500 %, from the key to the finished repaint of what it uncovered;
+//  - memory: the resident set while every page of the store is shown once, in order.
+// It measures and reports; it never judges the times.
+
+#include "SpoolGenerator.h"
+
+#include "PageStoreDocument.h"
+#include "PreviewForm.h"
+#include "ScrollBoxEx.h"
+#include "intake/PrintEngine.h"
+#include "posix/PosixFileAccess.h"
+#include "report/ReportPrinter.h"
+#include "report/ReportProgress.h"
+#include "report/VxReport.h"
+#include "settings/Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+using namespace quillon;
+using namespace quillon::bench;
+
+namespace {
+
+constexpr int kDefaultPages = 10000;
+constexpr int kSamples = 200;
+
+void usage(FILE* to)
+{
+    std::fprintf(to,
+                 "usage: quillon-bench-preview [--pages N] [--repeat K] [--out DIR] [--no-memory]\n"
+                 "  --pages N   pages in the store (default %d); the memory pass shows every one\n"
+                 "  --repeat K  timing rounds of %d samples each (default 1)\n"
+                 "  --out DIR   keep the page store in DIR\n"
+                 "  --no-memory leave out the pass through every page\n",
+                 kDefaultPages, kSamples);
+}
+
+double milliseconds(Clock::time_point start)
+{
+    return secondsSince(start) * 1000.0;
+}
+
+void report(const char* what, std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    std::printf("%-36s median %7.3f ms   p90 %7.3f ms   max %7.3f ms   (%zu samples)\n", what,
+                median(samples), samples[samples.size() * 9 / 10], samples.back(), samples.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<BenchOptions> options =
+        parseBenchOptions(argc, argv, "quillon-bench-preview", kDefaultPages, "--no-memory", usage);
+    if (!options)
+        return 2;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+
+    WorkFolder folder(options->out);
+    if (folder.path().empty()) {
+        std::fprintf(stderr, "quillon-bench-preview: no folder to work in\n");
+        return 1;
+    }
+    const std::string storePath = folder.file("preview.vxr");
+    {
+        SpoolGenerator generator;
+        SpoolStream stream = generator.generate(options->pages);
+        TSettings settings;
+        settings.Preview = true;
+        SheetOnlyPrinter printer(21000, 29700);
+        MemoryByteSource source(stream.bytes);
+        PosixFileAccess files(folder.path());
+        SilentProgress silent;
+        PrintEngine engine(settings, printer, files, silent);
+        engine.report().ReportFile = storePath;
+        const auto start = Clock::now();
+        if (!engine.runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
+            std::fprintf(stderr, "quillon-bench-preview: %s\n", engine.report().ErrorMessage().c_str());
+            return 1;
+        }
+        std::printf("store of %d pages made in %.2f s\n", options->pages, secondsSince(start));
+    }
+
+    TSettings settings;
+    SheetOnlyPrinter printer(21000, 29700);
+    PosixFileAccess files(folder.path());
+    SilentProgress silent;
+    PrintEngine engine(settings, printer, files, silent);
+    TVxReport& store = engine.report();
+    store.ReportFile = storePath;
+    if (!store.OpenPageStore()) {
+        std::fprintf(stderr, "quillon-bench-preview: %s\n", store.ErrorMessage().c_str());
+        return 1;
+    }
+    PageStoreDocument document(store, DosCodePage::Cp852);
+    const int count = document.pageCount();
+
+    TPreviewForm form;
+    form.resize(1920, 1080);
+    form.attachDocument(&document, nullptr);
+    form.show();
+    QApplication::processEvents();
+    std::printf("window 1920 x 1080, sheet at fit width %d x %d\n", form.layout().sheetWidth,
+                form.layout().sheetHeight);
+
+    for (int round = 0; round < options->repeat; ++round) {
+        // Page changes at fit width, between the first pages of the store.
+        std::vector<double> change;
+        for (int i = 0; i < kSamples; ++i) {
+            const int paints = form.sheetPaints();
+            const auto start = Clock::now();
+            if (form.CurrentPage >= std::min(count, 20))
+                form.sbPageNavigFirstClick();
+            else
+                form.sbPageNavigNextClick();
+            change.push_back(milliseconds(start));
+            if (form.sheetPaints() == paints)
+                std::fprintf(stderr, "warning: a page change painted nothing\n");
+        }
+        report("page change, fit width", change);
+
+        // Scroll steps at 500 %, down the page and back up.
+        form.DopasujItems[2]->trigger();
+        QApplication::processEvents();
+        std::vector<double> scroll;
+        int direction = Qt::Key_Down;
+        QScrollBar* bar = form.ScrollBox->verticalScrollBar();
+        for (int i = 0; i < kSamples; ++i) {
+            if (bar->value() >= bar->maximum())
+                direction = Qt::Key_Up;
+            else if (bar->value() <= bar->minimum())
+                direction = Qt::Key_Down;
+            QKeyEvent press(QEvent::KeyPress, direction, Qt::NoModifier);
+            const auto start = Clock::now();
+            QApplication::sendEvent(form.ScrollBox, &press);
+            scroll.push_back(milliseconds(start));
+        }
+        report("scroll step, 500 %", scroll);
+        form.DopasujItems[0]->trigger();
+        QApplication::processEvents();
+    }
+
+    if (options->extra) {
+        form.close();
+        return 0;
+    }
+    // Memory while every page is shown once.
+    form.sbPageNavigFirstClick();
+    QApplication::processEvents();
+    const int64_t startKiB = residentKiB();
+    int64_t highKiB = startKiB;
+    const int step = std::max(1, count / 10);
+    std::printf("resident set while paging through %d pages (KiB):", count);
+    const auto start = Clock::now();
+    for (int page = 2; page <= count; ++page) {
+        form.sbPageNavigNextClick();
+        if (page % 64 == 0)
+            QApplication::processEvents();
+        const int64_t now = residentKiB();
+        highKiB = std::max(highKiB, now);
+        if (page % step == 0)
+            std::printf(" %lld", (long long)now);
+    }
+    std::printf("\nfirst page %lld, highest %lld, growth %lld KiB; %d pictures read, %.1f pages/s\n",
+                (long long)startKiB, (long long)highKiB, (long long)(highKiB - startKiB),
+                document.picturesRead(), (count - 1) / secondsSince(start));
+    form.close();
+    return 0;
+}
