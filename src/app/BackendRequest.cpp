@@ -1,5 +1,7 @@
 #include "BackendRequest.h"
 
+#include "TextUtil.h"
+
 #include <cups/cups.h>
 
 #include <charconv>
@@ -41,15 +43,6 @@ bool percentDecode(const std::string& text, std::string& out)
     return true;
 }
 
-bool parseWholeNumber(const std::string& text, int low, int high, int& value)
-{
-    int v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
-        return false;
-    value = v;
-    return true;
-}
 
 constexpr const char* kOptionNames[] = {"font-size", "orientation", "code-page"};
 

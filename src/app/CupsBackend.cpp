@@ -5,6 +5,7 @@
 #include "OutputTarget.h"
 #include "PdfPrinter.h"
 #include "posix/DescriptorIo.h"
+#include "posix/PrivateCopy.h"
 #include "report/ReportProgress.h"
 #include "settings/Settings.h"
 
@@ -116,53 +117,7 @@ std::string errnoText(const std::string& what)
 
 // A copy of the data on fd in a file of its own that has no name: nothing is left behind
 // whatever ends the job. -1, with error set, when that fails.
-int copyToPrivateFile(int fd, const std::string& folder, std::string& error)
-{
-    std::string path = folder + "/job-XXXXXX";
-    const int copy = ::mkostemp(path.data(), O_CLOEXEC);
-    if (copy < 0) {
-        error = errnoText("cannot make a temporary file in " + folder);
-        return -1;
-    }
-    ::unlink(path.c_str());
-    char buffer[65536];
-    while (!g_cancelled) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = errnoText("cannot read the job");
-            ::close(copy);
-            return -1;
-        }
-        if (got == 0)
-            return copy;
-        if (!writeFully(copy, buffer, size_t(got))) {
-            error = errnoText("cannot store the job in " + folder);
-            ::close(copy);
-            return -1;
-        }
-    }
-    ::close(copy);
-    error = "the job was cancelled";
-    return -1;
-}
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // A name for a job's PDF from its title: letters, digits, dots, dashes and underscores only.
 std::string fileNameFor(const BackendJob& job)
@@ -274,9 +229,9 @@ int CupsBackend::run()
         struct stat st {};
         if (file.get() < 0 || ::fstat(file.get(), &st) != 0)
             return finish(BackendFailed, errnoText("cannot open the job's file " + m_job.file));
-        fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_tempDir, error);
+        fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_tempDir, error, &g_cancelled);
     } else {
-        fd = copyToPrivateFile(STDIN_FILENO, m_tempDir, error);
+        fd = copyToPrivateFile(STDIN_FILENO, m_tempDir, error, &g_cancelled);
     }
     if (fd < 0)
         return finish(BackendFailed, error);

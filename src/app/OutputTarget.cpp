@@ -3,28 +3,13 @@
 #include "JobResult.h"
 #include "JobSession.h"
 #include "PdfPrinter.h"
+#include "TextUtil.h"
 #include "settings/Settings.h"
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 
 namespace quillon {
-
-namespace {
-
-bool endsWithNoCase(const std::string& s, const char* suffix)
-{
-    const std::string tail(suffix);
-    if (s.size() < tail.size())
-        return false;
-    for (size_t i = 0; i < tail.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i])
-            return false;
-    return true;
-}
-
-} // namespace
 
 OutputKind outputKindOf(const RenderOptions& o)
 {

@@ -8,6 +8,7 @@
 #include "PdfPrinter.h"
 #include "posix/AtomicFile.h"
 #include "posix/DescriptorIo.h"
+#include "posix/PrivateCopy.h"
 #include "posix/TempCleanup.h"
 #include "report/PageStore.h"
 #include "report/ReportProgress.h"
@@ -32,19 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // A private folder for the intermediate files of a run (the page store behind PNG pages, a
 // spool stream read from a pipe); removed at the end, also when the run is ended by a signal.
@@ -78,39 +66,6 @@ private:
     std::vector<std::unique_ptr<TempRegistration>> m_registrations;
 };
 
-// Copies a pipe (or standard input) into a file of folder, so that it can be read twice.
-int spoolFromPipe(int in, TempFolder& folder, std::string& error)
-{
-    if (folder.path().empty()) {
-        error = "cannot create a temporary folder";
-        return -1;
-    }
-    const std::string path = folder.file("input.prn");
-    const int out = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return -1;
-    }
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = std::string("cannot read the input: ") + std::strerror(errno);
-            ::close(out);
-            return -1;
-        }
-        if (n == 0)
-            break;
-        if (!writeFully(out, buffer, size_t(n))) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
-            ::close(out);
-            return -1;
-        }
-    }
-    return out;
-}
 
 bool sameFile(const std::string& path, const struct stat& other)
 {
@@ -203,13 +158,15 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     ::fcntl(given.get(), F_SETFL, ::fcntl(given.get(), F_GETFL) & ~O_NONBLOCK);
 
     std::string error;
-    Descriptor copied(S_ISFIFO(st.st_mode) ? spoolFromPipe(given.get(), temp, error) : -1);
+    if (S_ISFIFO(st.st_mode) && temp.path().empty())
+        return JobResult::failed("cannot create a temporary folder");
+    Descriptor copied(S_ISFIFO(st.st_mode) ? copyToPrivateFile(given.get(), temp.path(), error) : -1);
     if (S_ISFIFO(st.st_mode) && copied.get() < 0)
         return JobResult::failed(error);
     const int fd = copied.get() >= 0 ? copied.get() : given.get();
 
     if (isPageStore(fd))
-        return renderStore(o, kind, copied.get() >= 0 ? temp.path() + "/input.prn" : input, output,
+        return renderStore(o, kind, copied.get() >= 0 ? "/proc/self/fd/" + std::to_string(fd) : input, output,
                            progress, shownProgress != nullptr);
     if (namedAsPageStore(input))
         return JobResult::failed(std::string(input) + ": " + kStoreDamagedMessage);

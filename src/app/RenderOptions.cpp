@@ -1,5 +1,7 @@
 #include "RenderOptions.h"
 
+#include "TextUtil.h"
+
 #include <charconv>
 #include <cstdint>
 
@@ -23,41 +25,17 @@ const char* const kRenderUsage =
     "   or: quillon-render --settings        print the stored settings\n"
     "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n";
 
-namespace {
-
-bool parseInt(const std::string& text, int low, int high, int& value)
-{
-    int v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
-        return false;
-    value = v;
-    return true;
-}
-
-bool endsWith(const std::string& s, const std::string& suffix)
-{
-    if (s.size() < suffix.size())
-        return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) != suffix[i])
-            return false;
-    return true;
-}
-
-} // namespace
-
 static bool parseRange(const std::string& text, int& first, int& last)
 {
     size_t dash = text.find('-');
     if (dash == std::string::npos) {
-        if (!parseInt(text, 1, 1000000000, first))
+        if (!parseWholeNumber(text, 1, 1000000000, first))
             return false;
         last = first;
         return true;
     }
-    return parseInt(text.substr(0, dash), 1, 1000000000, first)
-        && parseInt(text.substr(dash + 1), 1, 1000000000, last) && first <= last;
+    return parseWholeNumber(text.substr(0, dash), 1, 1000000000, first)
+        && parseWholeNumber(text.substr(dash + 1), 1, 1000000000, last) && first <= last;
 }
 
 std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
@@ -102,7 +80,7 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a == "--font-size") {
             if (!value(v))
                 return std::nullopt;
-            if (!parseInt(v, settings::kFontSize.low, settings::kFontSize.high, o.fontSize)) {
+            if (!parseWholeNumber(v, settings::kFontSize.low, settings::kFontSize.high, o.fontSize)) {
                 error = "--font-size takes a whole number from 6 to 12";
                 return std::nullopt;
             }
@@ -129,7 +107,7 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a == "--dpi") {
             if (!value(v))
                 return std::nullopt;
-            if (!parseInt(v, 10, 1200, o.dpi)) {
+            if (!parseWholeNumber(v, 10, 1200, o.dpi)) {
                 error = "--dpi takes a whole number from 10 to 1200";
                 return std::nullopt;
             }
@@ -169,8 +147,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         error = o.print ? "-o and -p cannot be used together" : "no output given (-o FILE or -p)";
         return std::nullopt;
     }
-    if (!o.print && !endsWith(o.output, ".vxr") && !endsWith(o.output, ".png")
-        && !endsWith(o.output, ".pdf")) {
+    if (!o.print && !endsWithNoCase(o.output, ".vxr") && !endsWithNoCase(o.output, ".png")
+        && !endsWithNoCase(o.output, ".pdf")) {
         error = "the output must end in .vxr, .png or .pdf";
         return std::nullopt;
     }

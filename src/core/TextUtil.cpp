@@ -1,5 +1,8 @@
 #include "TextUtil.h"
 
+#include <cctype>
+#include <charconv>
+
 namespace quillon {
 
 namespace {
@@ -81,6 +84,40 @@ std::string_view trimmed(std::string_view text)
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
         text.remove_suffix(1);
     return text;
+}
+
+bool parseWholeNumber(std::string_view text, int low, int high, int& value)
+{
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
+        return false;
+    value = v;
+    return true;
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    if (text.size() < suffix.size())
+        return false;
+    for (size_t i = 0; i < suffix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) != suffix[i])
+            return false;
+    return true;
+}
+
+std::string folderOfPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOfPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace quillon

@@ -15,4 +15,15 @@ std::u16string utf8ToUtf16(std::string_view text);
 // Without leading and trailing blanks (bytes up to the space).
 std::string_view trimmed(std::string_view text);
 
+// The whole of text as a decimal number within low..high; false (value untouched) otherwise.
+bool parseWholeNumber(std::string_view text, int low, int high, int& value);
+
+// Whether text ends in suffix, ASCII letters in either case (suffix given in lower case).
+bool endsWithNoCase(std::string_view text, std::string_view suffix);
+
+// The folder of a path (everything before its last "/"; "/" for the root, "." for none) and its
+// last component.
+std::string folderOfPath(const std::string& path);
+std::string nameOfPath(const std::string& path);
+
 } // namespace quillon

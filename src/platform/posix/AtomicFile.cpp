@@ -1,5 +1,6 @@
 #include "posix/AtomicFile.h"
 
+#include "TextUtil.h"
 #include "posix/DescriptorIo.h"
 #include "posix/TempCleanup.h"
 
@@ -14,20 +15,6 @@ namespace quillon {
 
 namespace {
 
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Files get the permissions the user's umask gives new files, as a plain create would.
 mode_t newFileMode()
 {
@@ -40,7 +27,7 @@ mode_t newFileMode()
 
 bool replaceFile(const std::string& path, std::span<const uint8_t> bytes, std::string& error)
 {
-    std::string temp = folderOf(path) + "/." + nameOf(path).substr(0, 200) + ".XXXXXX";
+    std::string temp = folderOfPath(path) + "/." + nameOfPath(path).substr(0, 200) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         error = "cannot write " + path + ": " + std::strerror(errno);
@@ -57,7 +44,7 @@ bool replaceFile(const std::string& path, std::span<const uint8_t> bytes, std::s
         return false;
     }
     // The new name itself lasts only once the folder is on the disk too.
-    const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folderOfPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

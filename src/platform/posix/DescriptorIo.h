@@ -57,4 +57,21 @@ inline bool writeFully(int fd, const void* data, size_t size)
     return true;
 }
 
+// A descriptor owned by one scope: closed when it ends.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 } // namespace quillon

@@ -1,5 +1,6 @@
 #include "posix/PosixSpoolFiles.h"
 
+#include "TextUtil.h"
 #include "posix/AtomicFile.h"
 #include "posix/DescriptorIo.h"
 
@@ -41,19 +42,7 @@ FileIdentity identityFrom(const std::string& path, const struct stat& st)
 
 constexpr const char* kClaimFolder = ".quillon-claimed";
 
-std::string folderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
-std::string nameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // A file taken for a job. A claimed file lives alone in a folder of its own under the spool
 // folder's ".quillon-claimed", whose exclusive lock the job holds: the lock goes with the program,
@@ -82,7 +71,7 @@ public:
     bool claimed() const { return m_claimDir >= 0; }
     int fd() const { return m_fd; }
     // The claimed file and its folder.
-    std::string claimedFile() const { return m_claimPath + "/" + nameOf(m_identity.path); }
+    std::string claimedFile() const { return m_claimPath + "/" + nameOfPath(m_identity.path); }
     const std::string& claimFolder() const { return m_claimPath; }
     // The claim is over: its folder goes (it is empty by now) and its lock with it.
     void dropClaim()
@@ -93,7 +82,7 @@ public:
         ::close(m_claimDir);
         m_claimDir = -1;
         // The claim root goes too when nothing else is claimed; no trace is left in the folder.
-        ::rmdir(folderOf(m_claimPath).c_str());
+        ::rmdir(folderOfPath(m_claimPath).c_str());
     }
 
 private:
@@ -215,7 +204,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     m_seen.erase(path);
 
     // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
-    const std::string claimRoot = folderOf(path) + "/" + kClaimFolder;
+    const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
     std::string claim;
     for (int tries = 0; tries < 3 && claim.empty(); ++tries) {
         // Another program may remove the empty claim root between the two calls.
@@ -234,7 +223,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     if (claim.empty())
         return inPlace();
     const int claimDir = openClaimFolder(claim);
-    const std::string claimed = claim + "/" + nameOf(path);
+    const std::string claimed = claim + "/" + nameOfPath(path);
     if (claimDir < 0 || ::flock(claimDir, LOCK_EX | LOCK_NB) != 0
         || ::rename(path.c_str(), claimed.c_str()) != 0) {
         const int why = errno;
@@ -250,7 +239,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     }
     ::close(fd);
     // What was renamed is what stood under the name at that moment: open that.
-    auto file = openClaimed(claimDir, claim, folderOf(path), result);
+    auto file = openClaimed(claimDir, claim, folderOfPath(path), result);
     if (file && result == TakeResult::Busy) {
         // A writer opened it just before the rename: back it goes, for a later pass.
         release(*file);
@@ -290,7 +279,7 @@ std::vector<std::unique_ptr<SpoolFile>> PosixSpoolFileSystem::reclaim(const std:
         }
         if (result == TakeResult::Busy)
             continue; // a writer still has it: the lock goes with the file, for a later pass
-        if (::fnmatch(mask.c_str(), nameOf(file->identity().path).c_str(), FNM_CASEFOLD | FNM_PERIOD) != 0)
+        if (::fnmatch(mask.c_str(), nameOfPath(file->identity().path).c_str(), FNM_CASEFOLD | FNM_PERIOD) != 0)
             continue; // another pattern's
         files.push_back(std::move(file));
     }
