@@ -1,6 +1,7 @@
 #include "PdfPrinter.h"
 #include "Units.h"
 
+#include "DescriptorDevice.h"
 #include "PainterDevice.h"
 #include "posix/AtomicFile.h"
 
@@ -17,6 +18,11 @@
 #include <cerrno>
 #include <cstring>
 #include <cmath>
+#include <string_view>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quillon {
 
@@ -104,13 +110,11 @@ std::optional<PrinterPageMetrics> PdfPrinter::pageMetrics()
 
 bool PdfPrinter::startWriter()
 {
-    m_pdf.clear();
-    m_buffer.setBuffer(&m_pdf);
-    if (!m_buffer.open(QIODevice::WriteOnly)) {
-        m_error = "cannot make the print document";
+    m_docFd = documentFile();
+    if (m_docFd < 0)
         return false;
-    }
-    m_writer = std::make_unique<QPdfWriter>(&m_buffer);
+    m_sink = std::make_unique<DescriptorDevice>(m_docFd);
+    m_writer = std::make_unique<QPdfWriter>(m_sink.get());
     m_writer->setResolution(m_dpi);
     m_writer->setPageLayout(currentLayout());
     m_writer->setTitle(QString::fromStdString(m_title));
@@ -120,7 +124,7 @@ bool PdfPrinter::startWriter()
         m_error = "cannot make the print document";
         m_painter.reset();
         m_writer.reset();
-        m_buffer.close();
+        m_sink.reset();
         return false;
     }
     m_painter->setRenderHint(QPainter::Antialiasing);
@@ -162,10 +166,18 @@ bool PdfPrinter::closeWriter()
     const bool ended = m_painter->end();
     m_painter.reset();
     m_writer.reset();
-    m_buffer.close();
+    const int failure = m_sink->failure();
+    m_sink.reset();
     // A PDF ends with its end-of-file marker; anything less is cut off.
-    const bool whole = ended && m_pdf.trimmed().endsWith("%%EOF");
-    if (!whole)
+    char tail[64] = {};
+    const off_t size = ::lseek(m_docFd, 0, SEEK_END);
+    const size_t got = size > 0 ? readFullyAt(m_docFd, tail, std::min<size_t>(sizeof tail - 1, size_t(size)),
+                                              size - std::min<off_t>(off_t(sizeof tail - 1), size))
+                                : 0;
+    const bool whole = ended && failure == 0 && std::string_view(tail, got).find("%%EOF") != std::string_view::npos;
+    if (failure)
+        m_error = std::string("cannot write the print document: ") + std::strerror(failure);
+    else if (!whole)
         m_error = "the PDF writer failed";
     return whole;
 }
@@ -177,8 +189,8 @@ bool PdfPrinter::endDoc()
     m_open = false;
     if (oneFile())
         return true;
-    const bool ok = closeWriter() && deliver(m_pdf);
-    m_pdf.clear();
+    const bool ok = closeWriter() && deliver(m_docFd, int64_t(::lseek(m_docFd, 0, SEEK_END)));
+    documentClosed();
     return ok;
 }
 
@@ -189,7 +201,7 @@ bool PdfPrinter::abortDoc()
     m_open = false;
     if (!oneFile()) {
         closeWriter();
-        m_pdf.clear();
+        documentClosed();
     }
     return true;
 }
@@ -206,15 +218,23 @@ PdfFilePrinter::PdfFilePrinter(const std::string& path, DosCodePage codePage)
                               QPageLayout::Millimeter));
 }
 
-PdfFilePrinter::~PdfFilePrinter() = default;
+PdfFilePrinter::~PdfFilePrinter()
+{
+    // The PDF writer lets go of the file before the file, unfinished, is thrown away.
+    closeWriter();
+}
+
+int PdfFilePrinter::documentFile()
+{
+    // Written beside its name and put under it by finish() only when whole.
+    if (m_file.fd() < 0 && !m_file.open(m_error))
+        return -1;
+    return m_file.fd();
+}
 
 bool PdfFilePrinter::finish()
 {
-    if (!closeWriter())
-        return false;
-    const QByteArray& bytes = pdf();
-    return replaceFile(m_file, {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())},
-                       m_error);
+    return closeWriter() && m_file.commit(m_error);
 }
 
 CupsPrinter::CupsPrinter(const std::string& name, DosCodePage codePage)
@@ -222,7 +242,12 @@ CupsPrinter::CupsPrinter(const std::string& name, DosCodePage codePage)
 {
 }
 
-CupsPrinter::~CupsPrinter() = default;
+CupsPrinter::~CupsPrinter()
+{
+    if (printing())
+        abortDoc();
+    documentClosed();
+}
 
 void CupsPrinter::setJobOwner(const std::string& user, const std::string& title, int copies)
 {
@@ -264,7 +289,26 @@ bool CupsPrinter::choosePrinter(const std::string& name)
     return selectDefaultPrinter();
 }
 
-bool CupsPrinter::deliver(const QByteArray& pdf)
+int CupsPrinter::documentFile()
+{
+    std::string path = QDir::tempPath().toStdString() + "/quillon-print-XXXXXX";
+    m_docFile = ::mkostemp(path.data(), O_CLOEXEC);
+    if (m_docFile < 0) {
+        m_error = "cannot make the print document in " + QDir::tempPath().toStdString() + ": " + std::strerror(errno);
+        return -1;
+    }
+    ::unlink(path.c_str());
+    return m_docFile;
+}
+
+void CupsPrinter::documentClosed()
+{
+    if (m_docFile >= 0)
+        ::close(m_docFile);
+    m_docFile = -1;
+}
+
+bool CupsPrinter::deliver(int fd, int64_t size)
 {
     m_transient = false;
     m_refusal = 0;
@@ -291,10 +335,15 @@ bool CupsPrinter::deliver(const QByteArray& pdf)
     if (ok) {
         ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
-        for (qsizetype at = 0; ok && at < pdf.size(); at += 65536)
-            ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData() + at,
-                                      size_t(std::min<qsizetype>(65536, pdf.size() - at)))
-                == HTTP_STATUS_CONTINUE;
+        std::vector<char> chunk(65536);
+        for (int64_t at = 0; ok && at < size; at += int64_t(chunk.size())) {
+            const size_t want = size_t(std::min<int64_t>(int64_t(chunk.size()), size - at));
+            if (readFullyAt(fd, chunk.data(), want, off_t(at)) != want) {
+                ok = false;
+                break;
+            }
+            ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.data(), want) == HTTP_STATUS_CONTINUE;
+        }
         const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, m_name.c_str()) == IPP_STATUS_OK;
         ok = ok && finished;
     }

@@ -5,8 +5,8 @@
 #include "gdi/CodePage.h"
 #include "report/ReportPrinter.h"
 
-#include <QBuffer>
-#include <QByteArray>
+#include "posix/AtomicFile.h"
+
 #include <QPageLayout>
 #include <QString>
 
@@ -45,14 +45,18 @@ protected:
     // The sheet with its unprintable borders, in portrait; the printer's own layout.
     void setBaseLayout(const QPageLayout& layout) { m_baseLayout = layout; }
     QPageLayout currentLayout() const;
-    // A document is complete: deliver its PDF. False, with m_error set, when that fails.
-    virtual bool deliver(const QByteArray& pdf) = 0;
+    // The file the next document's PDF goes into, open for writing; -1 with m_error set when
+    // there is none. It stays the subclass's.
+    virtual int documentFile() = 0;
+    // A document is complete in fd, size bytes: deliver it. False, with m_error set, when that fails.
+    virtual bool deliver(int fd, int64_t size) = 0;
+    // The document's file is done with (delivered or not).
+    virtual void documentClosed() {}
     // Keep all documents in one PDF: a new document continues the same file on a new page.
     virtual bool oneFile() const { return false; }
     // Finishes the PDF that is still open (one-file printers keep it open between documents);
-    // false when the PDF writer failed. The PDF is then in pdf().
+    // false, with m_error set, when the PDF could not be written whole.
     bool closeWriter();
-    const QByteArray& pdf() const { return m_pdf; }
 
     std::string m_title;
     std::string m_error;
@@ -68,9 +72,9 @@ private:
     std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QPainter> m_painter;
     std::unique_ptr<PainterDevice> m_device;
-    // The PDF is made in memory and handed on whole, so nothing cut off ever leaves the program.
-    QByteArray m_pdf;
-    QBuffer m_buffer;
+    // Every write of the PDF is checked, so nothing cut off ever leaves the program.
+    std::unique_ptr<class DescriptorDevice> m_sink;
+    int m_docFd = -1;
     bool m_open = false;
     int m_pages = 0;
 };
@@ -87,11 +91,12 @@ public:
     bool finish();
 
 protected:
-    bool deliver(const QByteArray&) override { return true; }
+    int documentFile() override;
+    bool deliver(int, int64_t) override { return true; }
     bool oneFile() const override { return true; }
 
 private:
-    std::string m_file;
+    AtomicFileWriter m_file;
 };
 
 // A CUPS queue: the default one, or one by name. Each document is a PDF handed to CUPS with
@@ -116,7 +121,9 @@ public:
 
 
 protected:
-    bool deliver(const QByteArray& pdf) override;
+    int documentFile() override;
+    bool deliver(int fd, int64_t size) override;
+    void documentClosed() override;
 
 private:
     std::string m_requested;
@@ -126,6 +133,7 @@ private:
     std::string m_jobTitle;
     int m_copies = 1;
     int m_refusal = 0;
+    int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program
 };
 
 } // namespace quillon

@@ -2,7 +2,6 @@
 
 #include "TextUtil.h"
 #include "posix/DescriptorIo.h"
-#include "posix/TempCleanup.h"
 
 #include <cerrno>
 #include <cstring>
@@ -25,31 +24,63 @@ mode_t newFileMode()
 
 } // namespace
 
-bool replaceFile(const std::string& path, std::span<const uint8_t> bytes, std::string& error)
+AtomicFileWriter::~AtomicFileWriter()
 {
-    std::string temp = folderOfPath(path) + "/." + nameOfPath(path).substr(0, 200) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.c_str());
+    }
+}
+
+bool AtomicFileWriter::open(std::string& error)
+{
+    m_temp = folderOfPath(m_path) + "/." + nameOfPath(m_path).substr(0, 200) + ".XXXXXX";
+    m_fd = ::mkostemp(m_temp.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        error = "cannot write " + m_path + ": " + std::strerror(errno);
         return false;
     }
-    TempRegistration cleanup(temp);
-    const bool stored = writeFully(fd, bytes.data(), bytes.size()) && ::fchmod(fd, newFileMode()) == 0
-        && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!stored || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(!stored ? savedErrno : errno);
-        ::unlink(temp.c_str());
+    m_registration = std::make_unique<TempRegistration>(m_temp);
+    return true;
+}
+
+bool AtomicFileWriter::commit(std::string& error)
+{
+    if (m_fd < 0) {
+        error = "cannot write " + m_path;
         return false;
     }
+    const bool stored = ::fchmod(m_fd, newFileMode()) == 0 && ::fsync(m_fd) == 0;
+    int why = errno;
+    const bool closed = ::close(m_fd) == 0;
+    if (stored && !closed)
+        why = errno;
+    m_fd = -1;
+    if (!stored || !closed || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+        error = "cannot write " + m_path + ": " + std::strerror(stored && closed ? errno : why);
+        ::unlink(m_temp.c_str());
+        return false;
+    }
+    m_registration.reset();
     // The new name itself lasts only once the folder is on the disk too.
-    const int dir = ::open(folderOfPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folderOfPath(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
     return true;
+}
+
+bool replaceFile(const std::string& path, std::span<const uint8_t> bytes, std::string& error)
+{
+    AtomicFileWriter file(path);
+    if (!file.open(error))
+        return false;
+    if (!writeFully(file.fd(), bytes.data(), bytes.size())) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return file.commit(error);
 }
 
 } // namespace quillon
