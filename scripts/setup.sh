@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what Quillon Print needs on Debian 12 and builds it into build/.
+# Installs what Quillon Print needs on Debian 12 and builds it into build/. Arguments go to cmake
+# (scripts/test.sh passes -DQUILLON_WERROR=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,5 +21,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build build -j"$(nproc)"

@@ -20,7 +20,8 @@ const char* const kRenderUsage =
     "      --font-size N        default font size, 6 to 12 (default 12)\n"
     "      --orientation P|L    default orientation (default P)\n"
     "      --font NAME          font face (default \"Courier New\")\n"
-    "      --code-page CP       852 (default), 437 or mazovia: how the bytes are drawn in PNG pages\n"
+    "      --code-page CP       the DOS code page of the input's text: 852 (default), 437, 850,\n"
+    "                           mazovia or kamenicky\n"
     "      --dpi N              resolution of PNG pages (default 150)\n"
     "   or: quillon-render --settings        print the stored settings\n"
     "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n";
@@ -100,7 +101,7 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
                 return std::nullopt;
             auto cp = codePageFromName(v);
             if (!cp) {
-                error = "--code-page takes 852, 437 or mazovia";
+                error = "--code-page takes 852, 437, 850, mazovia or kamenicky";
                 return std::nullopt;
             }
             o.codePage = *cp;

@@ -57,16 +57,20 @@ const std::u16string kPolishLetters = u"ąćęłńóśźżĄĆĘŁŃÓŚŹŻ";
 
 } // namespace
 
-TEST(CodePageTest, Cp852AndCp437MatchIconvForEveryByte)
+const DosCodePage kAllPages[] = {DosCodePage::Cp852, DosCodePage::Cp437, DosCodePage::Mazovia,
+                                 DosCodePage::Cp850, DosCodePage::Kamenicky};
+
+TEST(CodePageTest, Cp852Cp437AndCp850MatchIconvForEveryByte)
 {
     expectMatchesIconv(DosCodePage::Cp852, "CP852");
     expectMatchesIconv(DosCodePage::Cp437, "CP437");
+    expectMatchesIconv(DosCodePage::Cp850, "CP850");
 }
 
 TEST(CodePageTest, LowHalfIsAsciiIncludingControlBytes)
 {
     // DOS programs send 0x1A, 0x1C and 0x7F as plain bytes; they must not become symbols.
-    for (DosCodePage page : {DosCodePage::Cp852, DosCodePage::Cp437, DosCodePage::Mazovia}) {
+    for (DosCodePage page : kAllPages) {
         for (int b = 0; b < 0x80; ++b)
             EXPECT_EQ(int(dosToUnicode(page, uint8_t(b))), b) << "byte 0x" << std::hex << b;
     }
@@ -112,13 +116,44 @@ TEST(CodePageTest, MazoviaIsCp437OutsideThePolishLetters)
     }
 }
 
+TEST(CodePageTest, KamenickyCzechAndSlovakLetters)
+{
+    const std::string letters = bytes({0xa0, 0x84, 0x87, 0x83, 0x82, 0x88, 0xa1, 0x8d, 0x8c, 0xa4,
+                                       0xa2, 0x93, 0xaa, 0xa9, 0xa8, 0x9f, 0xa3, 0x96, 0x98, 0x91,
+                                       0x8f, 0x8e, 0x80, 0x85, 0x90, 0x89, 0x8b, 0x8a, 0x9c, 0xa5,
+                                       0x95, 0xa7, 0xab, 0x9e, 0x9b, 0x86, 0x97, 0xa6, 0x9d, 0x92});
+    EXPECT_EQ(dosToUnicode(DosCodePage::Kamenicky, letters),
+              u"áäčďéěíĺľňóôŕřšťúůýžÁÄČĎÉĚÍĹĽŇÓÔŔŘŠŤÚŮÝŽ");
+    EXPECT_EQ(dosToUnicode(DosCodePage::Kamenicky,
+                           "P\xa9\xa1li\xa8 \x91lu\x9fou\x87k\x98 k\x96\xa4 \xa3p\x88l \x83\xa0" "belsk\x82 \xa2" "dy"),
+              u"Příliš žluťoučký kůň úpěl ďábelské ódy");
+    EXPECT_EQ(dosToUnicode(DosCodePage::Kamenicky, uint8_t(0xad)), u'§');
+}
+
+TEST(CodePageTest, KamenickyIsCp437FromTheFractionsOn)
+{
+    // Only the letters (and the section sign) moved: ¼ « » stay, and so does every box-drawing,
+    // Greek and maths sign.
+    for (int b = 0xac; b < 0x100; ++b) {
+        if (b != 0xad) {
+            EXPECT_EQ(dosToUnicode(DosCodePage::Kamenicky, uint8_t(b)), dosToUnicode(DosCodePage::Cp437, uint8_t(b)))
+                << "byte 0x" << std::hex << b;
+        }
+    }
+}
+
 TEST(CodePageTest, BoxDrawingInAllPages)
 {
-    for (DosCodePage page : {DosCodePage::Cp852, DosCodePage::Cp437, DosCodePage::Mazovia}) {
+    for (DosCodePage page : kAllPages) {
         EXPECT_EQ(dosToUnicode(page, uint8_t(0xb3)), u'│');
         EXPECT_EQ(dosToUnicode(page, uint8_t(0xc4)), u'─');
         EXPECT_EQ(dosToUnicode(page, bytes({0xda, 0xc4, 0xbf})), u"┌─┐");
+        EXPECT_EQ(dosToUnicode(page, bytes({0xc9, 0xcd, 0xbb, 0xba, 0xc8, 0xbc})), u"╔═╗║╚╝");
     }
+    // The mixed single and double joints that Czech tables use are CP437's in Kamenický; CP850
+    // and CP852 have letters there.
+    EXPECT_EQ(dosToUnicode(DosCodePage::Kamenicky, bytes({0xb6, 0xc7, 0xcf, 0xd1, 0xd8})), u"╢╟╧╤╪");
+    EXPECT_EQ(dosToUnicode(DosCodePage::Cp850, bytes({0xb6, 0xc7, 0xd1, 0xd8})), u"ÂÃÐÏ");
 }
 
 TEST(CodePageTest, ByteStringOverload)
@@ -129,7 +164,7 @@ TEST(CodePageTest, ByteStringOverload)
     std::string all;
     for (int b = 0; b < 256; ++b)
         all.push_back(char(b));
-    for (DosCodePage page : {DosCodePage::Cp852, DosCodePage::Cp437, DosCodePage::Mazovia}) {
+    for (DosCodePage page : kAllPages) {
         const std::u16string text = dosToUnicode(page, all);
         ASSERT_EQ(text.size(), 256u);
         for (int b = 0; b < 256; ++b)
@@ -149,8 +184,13 @@ TEST(CodePageTest, CodePageFromName)
     EXPECT_EQ(codePageFromName("mazovia"), DosCodePage::Mazovia);
     EXPECT_EQ(codePageFromName("MAZOVIA"), DosCodePage::Mazovia);
     EXPECT_EQ(codePageFromName("MaZoViA"), DosCodePage::Mazovia);
+    EXPECT_EQ(codePageFromName("850"), DosCodePage::Cp850);
+    EXPECT_EQ(codePageFromName("CP850"), DosCodePage::Cp850);
+    EXPECT_EQ(codePageFromName("kamenicky"), DosCodePage::Kamenicky);
+    EXPECT_EQ(codePageFromName("Kamenicky"), DosCodePage::Kamenicky);
+    EXPECT_EQ(codePageFromName("KEYBCS2"), DosCodePage::Kamenicky);
 
-    for (std::string_view bad : {"", "85", "8520", "850", "cp", "cp 852", " 852", "852 ",
-                                 "mazovi", "mazowia", "utf-8", "latin2"})
+    for (std::string_view bad : {"", "85", "8520", "851", "cp", "cp 852", " 852", "852 ",
+                                 "mazovi", "mazowia", "kamenický", "kamenic", "895", "utf-8", "latin2"})
         EXPECT_FALSE(codePageFromName(bad).has_value()) << "'" << bad << "'";
 }

@@ -2,6 +2,7 @@
 
 #include "core/EmfValidation.h"
 #include "core/TestFiles.h"
+#include "PdfTools.h"
 #include "RenderProcess.h"
 #include "gdi/ByteIO.h"
 #include "report/PageRecord.h"
@@ -54,6 +55,22 @@ int checkStore(const std::vector<uint8_t>& bytes)
     return count;
 }
 
+// A file of real DOS printer output from the shared samples folder. Its absence is a failure,
+// never a skip: a test run without the samples would pass while proving nothing.
+std::string sample(const char* name)
+{
+    const std::string path = std::string(QUILLON_SAMPLES) + "/" + name;
+    if (!std::filesystem::is_regular_file(path))
+        ADD_FAILURE() << "the sample " << name << " is missing: the samples folder " << QUILLON_SAMPLES
+                      << " must hold the DOS printer output these tests render";
+    return path;
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 } // namespace
 
 TEST(RenderCli, SamplesBecomeValidPageStores)
@@ -66,11 +83,11 @@ TEST(RenderCli, SamplesBecomeValidPageStores)
         {"escapy_test_Graphics_invoice.CP850.prn", 0},
     };
     for (auto [name, pages] : samples) {
-        std::string sample = std::string(QUILLON_SAMPLES) + "/" + name;
-        if (!std::filesystem::exists(sample))
-            GTEST_SKIP() << "samples not found at " << QUILLON_SAMPLES;
+        const std::string input = sample(name);
+        if (testing::Test::HasFailure())
+            return;
         std::string out = dir.file(std::string(name) + ".vxr");
-        Result r = render({QString::fromStdString(sample), "-o", QString::fromStdString(out)});
+        Result r = render({QString::fromStdString(input), "-o", QString::fromStdString(out)});
         ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
         int count = checkStore(readFile(out));
         EXPECT_GE(count, 1) << name;
@@ -173,4 +190,34 @@ TEST(RenderCli, PreviewNeedsADisplayAndAStoreItCanShow)
     RenderRun both = runRender({empty, "--preview", "-o", "x.pdf"}, offscreen);
     EXPECT_EQ(both.exitCode, 2);
     EXPECT_NE(both.err.find("usage:"), std::string::npos);
+}
+
+TEST(RenderCli, CzechAndWesternSamplesInTheirCodePages)
+{
+    // Printed to PDF and read back as text: letters and box drawing must come out as the DOS
+    // program meant them, not as CP852 would show the same bytes.
+    TempDir dir;
+    const std::string balance = sample("escapy_test2.KEYBCS2.prn");
+    const std::string table = sample("dotprint_test3.KEYBCS2.prn");
+    const std::string invoice = sample("escapy_test_Graphics_invoice.CP850.prn");
+    if (HasFailure())
+        return;
+
+    Result r = render({qs(balance), "-o", qs(dir.file("balance.pdf")), "--code-page", "kamenicky"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string text = pdfText(dir.file("balance.pdf"));
+    for (const char* part : {"Rozvaha", "Hospodářský", "Nerozdělený", "Zřizovací", "Půjčky", "╔═", "║", "╟", "╧"})
+        EXPECT_TRUE(contains(text, part)) << part << " is missing from\n" << text.substr(0, 3000);
+
+    r = render({qs(table), "-o", qs(dir.file("table.pdf")), "--code-page", "KEYBCS2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    text = pdfText(dir.file("table.pdf"));
+    for (const char* part : {"VYŘIZUJE", "NAŠE", "ZNAČKA", "┌─", "─┐", "│"})
+        EXPECT_TRUE(contains(text, part)) << part << " is missing from\n" << text;
+
+    r = render({qs(invoice), "-o", qs(dir.file("invoice.pdf")), "--code-page", "850"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    text = pdfText(dir.file("invoice.pdf"));
+    for (const char* part : {"Ausführung", "weiß", "Maß", "Gütezeichen"})
+        EXPECT_TRUE(contains(text, part)) << part << " is missing from\n" << text.substr(0, 3000);
 }

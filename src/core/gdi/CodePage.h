@@ -9,9 +9,11 @@
 namespace quillon {
 
 enum class DosCodePage {
-    Cp852,   // Latin-2, Polish DOS: the OEM code page of the program
-    Cp437,   // the original IBM PC set
-    Mazovia, // the Polish Mazovia encoding
+    Cp852,     // Latin-2, Polish DOS: the OEM code page of the program
+    Cp437,     // the original IBM PC set
+    Mazovia,   // the Polish Mazovia encoding
+    Cp850,     // Western European DOS
+    Kamenicky, // Czech and Slovak DOS (KEYBCS2)
 };
 
 // The character that the code page shows for the byte. Bytes below 0x80 are ASCII (the control
@@ -24,8 +26,8 @@ std::u16string dosToUnicode(DosCodePage page, std::string_view bytes);
 // True for the bytes that take a character cell but show nothing: 0x00-0x1F and 0x7F.
 inline bool isInvisibleDosByte(uint8_t byte) { return byte < 0x20 || byte == 0x7F; }
 
-// "852", "437" or "mazovia", also "cp852" and "cp437" (case-insensitive); nothing for any other
-// name.
+// "852", "437", "850", "mazovia" or "kamenicky", also "cp852", "cp437", "cp850" and "keybcs2"
+// (case-insensitive); nothing for any other name.
 std::optional<DosCodePage> codePageFromName(std::string_view name);
 
 } // namespace quillon
