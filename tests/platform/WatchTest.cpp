@@ -297,3 +297,48 @@ TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
     for (const auto& e : fs::directory_iterator(dir.file("tmp")))
         EXPECT_EQ(e.path().filename().string().find("quillon"), std::string::npos) << e.path() << " left behind";
 }
+
+// The polling tick is 10 s here: whatever prints within a few seconds was picked up by the folder
+// watch.
+TEST_F(Watch, AFinishedFileIsPrintedAtOnceAndAFolderMadeLaterIsWatchedFromItsFirstTick)
+{
+    configure({dir.file("a/*.prn"), dir.file("later/*.prn")}, 10);
+    auto watcher = startWatcher();
+    QThread::msleep(1000);
+    using Clock = std::chrono::steady_clock;
+
+    // Written in two parts with the file held open: nothing before the close, the job right after.
+    const std::string held = dir.file("a/held.prn");
+    {
+        const int fd = ::open(held.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "PIERWSZA ", 9), 9);
+        drop("a/note.txt", "nie drukowac"); // closed, but not a spool file
+        QThread::msleep(1500);
+        EXPECT_TRUE(cups.waitForJobs("capture", 1, 10).empty()) << "taken while still open";
+        ASSERT_EQ(::write(fd, "DRUGA", 5), 5);
+        ::close(fd);
+    }
+    auto closed = Clock::now();
+    auto jobs = cups.waitForJobs("capture", 1, 4000);
+    ASSERT_EQ(jobs.size(), 1u) << "not printed within 4 s of its close";
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("PIERWSZA DRUGA"), std::string::npos);
+    EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(4000));
+
+    // Moved in under its final name, upper-case extension.
+    drop("moved.tmp", "PRZENIESIONY");
+    fs::rename(dir.file("moved.tmp"), dir.file("a/MOVED.PRN"));
+    ASSERT_EQ(cups.waitForJobs("capture", 2, 4000).size(), 2u) << "a file moved in waits for the tick";
+
+    // A folder that did not exist when the watcher started: polled at the tick, watched after it.
+    fs::create_directories(dir.file("later"));
+    drop("later/first.prn", "PIERWSZY-Z-NOWEGO");
+    ASSERT_EQ(cups.waitForJobs("capture", 3, 14000).size(), 3u) << "the tick takes it";
+    drop("later/second.prn", "DRUGI-Z-NOWEGO");
+    ASSERT_EQ(cups.waitForJobs("capture", 4, 4000).size(), 4u) << "the new folder is watched now";
+
+    EXPECT_EQ(cups.waitForJobs("capture", 5, 1500).size(), 4u) << "each file once";
+    EXPECT_TRUE(fs::exists(dir.file("a/note.txt")));
+    watcher->kill();
+    watcher->waitForFinished();
+}
