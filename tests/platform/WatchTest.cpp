@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 
 #include <fcntl.h>
@@ -341,4 +343,83 @@ TEST_F(Watch, AFinishedFileIsPrintedAtOnceAndAFolderMadeLaterIsWatchedFromItsFir
     EXPECT_TRUE(fs::exists(dir.file("a/note.txt")));
     watcher->kill();
     watcher->waitForFinished();
+}
+
+// A real DOS program in DOSBox prints through the watcher: tests/dos/report.asm writes its report
+// into RAPORT.PRN on drive D:, the watched folder, in parts a second apart, closes it, and then
+// makes ZAMKNIE.TXT.
+TEST_F(Watch, AReportWrittenByADosProgramInDosBoxIsPrintedOnceAfterItIsClosed)
+{
+    const QString nasm = QStandardPaths::findExecutable("nasm");
+    const QString dosbox = QStandardPaths::findExecutable("dosbox");
+    ASSERT_FALSE(nasm.isEmpty() || dosbox.isEmpty()) << "nasm and dosbox are needed (scripts/setup.sh)";
+    for (const char* d : {"c", "dosprn", "dosbox-home"})
+        fs::create_directories(dir.file(d));
+    ASSERT_EQ(runTool(nasm, {"-f", "bin", QUILLON_DOS_SOURCE "/report.asm", "-o", qs(dir.file("c/REPORT.COM"))}), "");
+    ASSERT_TRUE(fs::exists(dir.file("c/REPORT.COM")));
+    {
+        std::ofstream conf(dir.file("dosbox.conf"));
+        conf << "[sdl]\noutput=surface\n[mixer]\nnosound=true\n[speaker]\npcspeaker=false\n"
+             << "[midi]\nmpu401=none\n[autoexec]\n"
+             << "mount c \"" << dir.file("c") << "\"\nmount d \"" << dir.file("dosprn") << "\"\n"
+             << "d:\nc:\\report.com\nexit\n";
+    }
+    // Polled every 2 s besides the folder watch: passes come while DOS holds the file open.
+    configure({dir.file("dosprn/*.prn")}, 2);
+    auto watcher = startWatcher();
+
+    QProcess dos;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("HOME", qs(dir.file("dosbox-home")));
+    e.insert("SDL_VIDEODRIVER", "dummy");
+    e.insert("SDL_AUDIODRIVER", "dummy");
+    dos.setProcessEnvironment(e);
+    dos.setProcessChannelMode(QProcess::MergedChannels);
+    dos.start(dosbox, {"-conf", qs(dir.file("dosbox.conf")), "-noconsole"});
+    ASSERT_TRUE(dos.waitForStarted());
+
+    // Watch the report while DOS holds it open (DOSBox keeps what DOS writes in its buffers until
+    // the close), and see which comes first: the job or the sign that DOS has closed the file.
+    using Clock = std::chrono::steady_clock;
+    const auto begin = Clock::now();
+    const std::string report = dir.file("dosprn/RAPORT.PRN");
+    const std::string closedSign = dir.file("dosprn/ZAMKNIE.TXT");
+    std::optional<Clock::time_point> openedAt, closedAt, printedAt;
+    bool closedBeforePrinted = false;
+    while (Clock::now() - begin < std::chrono::seconds(60) && !printedAt) {
+        const bool closed = fs::exists(closedSign);
+        if (closed && !closedAt)
+            closedAt = Clock::now();
+        if (!closed && !openedAt && fs::exists(report))
+            openedAt = Clock::now();
+        if (!cups.waitForJobs("capture", 1, 0).empty()) {
+            printedAt = Clock::now();
+            closedBeforePrinted = closed;
+        }
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(dos.waitForFinished(30000));
+    EXPECT_EQ(dos.exitCode(), 0) << dos.readAll().toStdString();
+    watcher->kill();
+    watcher->waitForFinished();
+    ASSERT_TRUE(printedAt) << "not printed; DOSBox said:\n" << dos.readAll().toStdString()
+                           << "\nthe watcher said:\n" << watcher->readAllStandardError().toStdString();
+    EXPECT_TRUE(closedBeforePrinted) << "printed before DOS closed the file";
+    ASSERT_TRUE(openedAt && closedAt);
+    EXPECT_GT(*closedAt - *openedAt, std::chrono::seconds(3)) << "DOS held the report open while it wrote";
+    EXPECT_LT(*printedAt - *closedAt, std::chrono::seconds(5));
+
+    auto jobs = cups.waitForJobs("capture", 2, 1500);
+    ASSERT_EQ(jobs.size(), 1u) << "printed exactly once";
+    const auto pages = pdfPages(jobs[0].documentPath);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].landscape()) << "ESC X 0 at the start of the report";
+    const std::string text = pdfText(jobs[0].documentPath);
+    for (const char* expected : {"RAPORT SPRZEDAŻY", "Zespół handlowy: Zażółć gęślą jaźń",
+                                 "┌────────────┬──────────┐", "│ Towar      │      Cena│",
+                                 "│ Jabłka     │  12,50 zł│", "│ Śliwki     │   7,99 zł│",
+                                 "└────────────┴──────────┘", "podatek VAT", "KONIEC RAPORTU"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " is not in\n" << text;
+    EXPECT_FALSE(fs::exists(report)) << "the printed report is removed";
+    EXPECT_TRUE(fs::exists(closedSign));
 }
