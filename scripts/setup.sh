@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev libcups2-dev libuemf-dev
   fonts-liberation2 fonts-dejavu-core
   cups cups-client poppler-utils
+  dpkg-dev desktop-file-utils lintian man-db file
+  nasm dosbox
 )
 missing=()
 for p in "${packages[@]}"; do

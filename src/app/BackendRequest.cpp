@@ -80,7 +80,7 @@ bool applyOption(const std::string& name, const std::string& value, RenderOption
         options.codePage = *cp;
         return true;
     }
-    error = "code-page takes 852, 437 or mazovia, not \"" + value + "\"";
+    error = "code-page takes 852, 437, 850, kamenicky or mazovia, not \"" + value + "\"";
     return false;
 }
 

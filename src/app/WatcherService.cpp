@@ -1,6 +1,8 @@
 #include "WatcherService.h"
 
 #include "AppPaths.h"
+#include "intake/SpoolPaths.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 
@@ -13,11 +15,27 @@ std::string WatcherService::skipListPath()
 
 WatcherService::WatcherService(const TSettings& settings, std::unique_ptr<ReportPrinter> printer,
                                ReportProgress& progress, SpoolIntake::Hooks hooks)
-    : m_session(std::move(printer), settings, progress, appDataDir()), m_skip(skipListPath()),
+    : m_settings(settings),
+      m_folders([this] {
+          // Writers often close a file several times in a row: the events of a few milliseconds
+          // make one pass.
+          if (!m_soon.isActive())
+              m_soon.start();
+      }),
+      m_session(std::move(printer), settings, progress, appDataDir()), m_skip(skipListPath()),
       m_intake(m_session.engine(), m_spool, m_skip, withTimer(std::move(hooks)),
                QDir::homePath().toStdString())
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { m_intake.TimerTimer(); });
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { pass(); });
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(10);
+    QObject::connect(&m_soon, &QTimer::timeout, [this] {
+        // A pass at work (the engine lets events in once per page) runs this one after it ends.
+        if (BusyFlag)
+            m_passWanted = true;
+        else
+            pass();
+    });
 }
 
 SpoolIntake::Hooks WatcherService::withTimer(SpoolIntake::Hooks hooks)
@@ -35,10 +53,37 @@ SpoolIntake::Hooks WatcherService::withTimer(SpoolIntake::Hooks hooks)
     return hooks;
 }
 
+void WatcherService::pass()
+{
+    m_passWanted = false;
+    refreshWatches();
+    m_intake.TimerTimer();
+    if (m_passWanted)
+        m_soon.start();
+}
+
+void WatcherService::refreshWatches()
+{
+    std::map<std::string, std::set<std::string>> folders;
+    if (m_running && m_instant) {
+        const std::string home = QDir::homePath().toStdString();
+        for (const std::string& pattern : m_settings.PeekPaths)
+            folders[patternDirectory(pattern, home)].insert(patternMask(pattern));
+    }
+    m_folders.watch(folders);
+}
+
 void WatcherService::start(int intervalMs)
 {
     m_running = true;
     m_timer.start(intervalMs);
+    refreshWatches();
+}
+
+void WatcherService::setInstantPickup(bool on)
+{
+    m_instant = on;
+    refreshWatches();
 }
 
 void WatcherService::setInterval(int intervalMs)

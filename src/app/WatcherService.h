@@ -3,6 +3,7 @@
 // again and the job runner, wired to one print session. The tray program and the headless watcher
 // both run it; they differ only in what they do with a beep, a preview and a problem.
 
+#include "FolderWatcher.h"
 #include "JobSession.h"
 #include "intake/SpoolIntake.h"
 #include "posix/PosixSpoolFiles.h"
@@ -24,8 +25,15 @@ public:
     WatcherService(const TSettings& settings, std::unique_ptr<ReportPrinter> printer,
                    ReportProgress& progress, SpoolIntake::Hooks hooks);
 
-    // Starts polling every interval milliseconds.
+    // Starts polling every interval milliseconds, and watching the folders of the patterns: a
+    // spool file closed after writing, or moved in, starts a pass at once (unless instant pickup
+    // is off). A folder that cannot be watched is still polled, and tried again at every pass.
     void start(int intervalMs);
+    // Instant pickup on (the default) or off (polling alone).
+    void setInstantPickup(bool on);
+    // Watches the folders of the current patterns; a pass does it too.
+    void refreshWatches();
+    const FolderWatcher& folderWatcher() const { return m_folders; }
     // A new interval; the timer starts counting it again only when it differs from the current.
     void setInterval(int intervalMs);
     int interval() const { return m_timer.interval(); }
@@ -38,9 +46,15 @@ public:
 
 private:
     SpoolIntake::Hooks withTimer(SpoolIntake::Hooks hooks);
+    void pass();
 
+    const TSettings& m_settings;
     QTimer m_timer;
+    QTimer m_soon; // a pass shortly after a file was finished: one for a burst of events
     bool m_running = false;
+    bool m_instant = true;
+    bool m_passWanted = false; // a file was finished while a pass was at work
+    FolderWatcher m_folders;
     JobSession m_session;
     PosixSpoolFileSystem m_spool;
     FileSkipList m_skip;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace quillon {
@@ -17,6 +18,24 @@ std::string appDataDir()
     QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     QDir().mkpath(dir);
     return QDir::cleanPath(dir).toStdString();
+}
+
+std::string dataFilePath(const std::string& name, const std::string& programDir)
+{
+    const QString file = QString::fromStdString(name);
+    const QDir dir(QString::fromStdString(programDir));
+    for (const QString& candidate : {dir.filePath(file), dir.filePath(QStringLiteral(QUILLON_DATA_FROM_BIN "/") + file)}) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate).toStdString();
+    }
+    const QString found = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                 QStringLiteral("quillon-print/") + file);
+    return found.toStdString();
+}
+
+std::string dataFilePath(const std::string& name)
+{
+    return dataFilePath(name, QCoreApplication::applicationDirPath().toStdString());
 }
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 
 #include <fcntl.h>
@@ -296,4 +298,128 @@ TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
     EXPECT_TRUE(fs::is_empty(dir.file("b")));
     for (const auto& e : fs::directory_iterator(dir.file("tmp")))
         EXPECT_EQ(e.path().filename().string().find("quillon"), std::string::npos) << e.path() << " left behind";
+}
+
+// The polling tick is 10 s here: whatever prints within a few seconds was picked up by the folder
+// watch.
+TEST_F(Watch, AFinishedFileIsPrintedAtOnceAndAFolderMadeLaterIsWatchedFromItsFirstTick)
+{
+    configure({dir.file("a/*.prn"), dir.file("later/*.prn")}, 10);
+    auto watcher = startWatcher();
+    QThread::msleep(1000);
+    using Clock = std::chrono::steady_clock;
+
+    // Written in two parts with the file held open: nothing before the close, the job right after.
+    const std::string held = dir.file("a/held.prn");
+    {
+        const int fd = ::open(held.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "PIERWSZA ", 9), 9);
+        drop("a/note.txt", "nie drukowac"); // closed, but not a spool file
+        QThread::msleep(1500);
+        EXPECT_TRUE(cups.waitForJobs("capture", 1, 10).empty()) << "taken while still open";
+        ASSERT_EQ(::write(fd, "DRUGA", 5), 5);
+        ::close(fd);
+    }
+    auto closed = Clock::now();
+    auto jobs = cups.waitForJobs("capture", 1, 4000);
+    ASSERT_EQ(jobs.size(), 1u) << "not printed within 4 s of its close";
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("PIERWSZA DRUGA"), std::string::npos);
+    EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(4000));
+
+    // Moved in under its final name, upper-case extension.
+    drop("moved.tmp", "PRZENIESIONY");
+    fs::rename(dir.file("moved.tmp"), dir.file("a/MOVED.PRN"));
+    ASSERT_EQ(cups.waitForJobs("capture", 2, 4000).size(), 2u) << "a file moved in waits for the tick";
+
+    // A folder that did not exist when the watcher started: polled at the tick, watched after it.
+    fs::create_directories(dir.file("later"));
+    drop("later/first.prn", "PIERWSZY-Z-NOWEGO");
+    ASSERT_EQ(cups.waitForJobs("capture", 3, 14000).size(), 3u) << "the tick takes it";
+    drop("later/second.prn", "DRUGI-Z-NOWEGO");
+    ASSERT_EQ(cups.waitForJobs("capture", 4, 4000).size(), 4u) << "the new folder is watched now";
+
+    EXPECT_EQ(cups.waitForJobs("capture", 5, 1500).size(), 4u) << "each file once";
+    EXPECT_TRUE(fs::exists(dir.file("a/note.txt")));
+    watcher->kill();
+    watcher->waitForFinished();
+}
+
+// A real DOS program in DOSBox prints through the watcher: tests/dos/report.asm writes its report
+// into RAPORT.PRN on drive D:, the watched folder, in parts a second apart, closes it, and then
+// makes ZAMKNIE.TXT.
+TEST_F(Watch, AReportWrittenByADosProgramInDosBoxIsPrintedOnceAfterItIsClosed)
+{
+    const QString nasm = QStandardPaths::findExecutable("nasm");
+    const QString dosbox = QStandardPaths::findExecutable("dosbox");
+    ASSERT_FALSE(nasm.isEmpty() || dosbox.isEmpty()) << "nasm and dosbox are needed (scripts/setup.sh)";
+    for (const char* d : {"c", "dosprn", "dosbox-home"})
+        fs::create_directories(dir.file(d));
+    ASSERT_EQ(runTool(nasm, {"-f", "bin", QUILLON_DOS_SOURCE "/report.asm", "-o", qs(dir.file("c/REPORT.COM"))}), "");
+    ASSERT_TRUE(fs::exists(dir.file("c/REPORT.COM")));
+    {
+        std::ofstream conf(dir.file("dosbox.conf"));
+        conf << "[sdl]\noutput=surface\n[mixer]\nnosound=true\n[speaker]\npcspeaker=false\n"
+             << "[midi]\nmpu401=none\n[autoexec]\n"
+             << "mount c \"" << dir.file("c") << "\"\nmount d \"" << dir.file("dosprn") << "\"\n"
+             << "d:\nc:\\report.com\nexit\n";
+    }
+    // Polled every 2 s besides the folder watch: passes come while DOS holds the file open.
+    configure({dir.file("dosprn/*.prn")}, 2);
+    auto watcher = startWatcher();
+
+    QProcess dos;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("HOME", qs(dir.file("dosbox-home")));
+    e.insert("SDL_VIDEODRIVER", "dummy");
+    e.insert("SDL_AUDIODRIVER", "dummy");
+    dos.setProcessEnvironment(e);
+    dos.setProcessChannelMode(QProcess::MergedChannels);
+    dos.start(dosbox, {"-conf", qs(dir.file("dosbox.conf")), "-noconsole"});
+    ASSERT_TRUE(dos.waitForStarted());
+
+    // Watch the report while DOS holds it open (DOSBox keeps what DOS writes in its buffers until
+    // the close), and see which comes first: the job or the sign that DOS has closed the file.
+    using Clock = std::chrono::steady_clock;
+    const auto begin = Clock::now();
+    const std::string report = dir.file("dosprn/RAPORT.PRN");
+    const std::string closedSign = dir.file("dosprn/ZAMKNIE.TXT");
+    std::optional<Clock::time_point> openedAt, closedAt, printedAt;
+    bool closedBeforePrinted = false;
+    while (Clock::now() - begin < std::chrono::seconds(60) && !printedAt) {
+        const bool closed = fs::exists(closedSign);
+        if (closed && !closedAt)
+            closedAt = Clock::now();
+        if (!closed && !openedAt && fs::exists(report))
+            openedAt = Clock::now();
+        if (!cups.waitForJobs("capture", 1, 0).empty()) {
+            printedAt = Clock::now();
+            closedBeforePrinted = closed;
+        }
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(dos.waitForFinished(30000));
+    EXPECT_EQ(dos.exitCode(), 0) << dos.readAll().toStdString();
+    watcher->kill();
+    watcher->waitForFinished();
+    ASSERT_TRUE(printedAt) << "not printed; DOSBox said:\n" << dos.readAll().toStdString()
+                           << "\nthe watcher said:\n" << watcher->readAllStandardError().toStdString();
+    EXPECT_TRUE(closedBeforePrinted) << "printed before DOS closed the file";
+    ASSERT_TRUE(openedAt && closedAt);
+    EXPECT_GT(*closedAt - *openedAt, std::chrono::seconds(3)) << "DOS held the report open while it wrote";
+    EXPECT_LT(*printedAt - *closedAt, std::chrono::seconds(5));
+
+    auto jobs = cups.waitForJobs("capture", 2, 1500);
+    ASSERT_EQ(jobs.size(), 1u) << "printed exactly once";
+    const auto pages = pdfPages(jobs[0].documentPath);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].landscape()) << "ESC X 0 at the start of the report";
+    const std::string text = pdfText(jobs[0].documentPath);
+    for (const char* expected : {"RAPORT SPRZEDAŻY", "Zespół handlowy: Zażółć gęślą jaźń",
+                                 "┌────────────┬──────────┐", "│ Towar      │      Cena│",
+                                 "│ Jabłka     │  12,50 zł│", "│ Śliwki     │   7,99 zł│",
+                                 "└────────────┴──────────┘", "podatek VAT", "KONIEC RAPORTU"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " is not in\n" << text;
+    EXPECT_FALSE(fs::exists(report)) << "the printed report is removed";
+    EXPECT_TRUE(fs::exists(closedSign));
 }

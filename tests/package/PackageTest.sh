@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: built with CPack from the build folder, unpacked into a
+# scratch root, checked for its layout, its declared dependencies and lintian's verdict, and its
+# quillon-render run from there on a real spool file. Safe to run any number of times: everything
+# happens in a fresh temporary folder.
+#
+#   PackageTest.sh BUILD_DIR SPOOL_FILE
+set -euo pipefail
+build=$1
+spool=$2
+work=$(mktemp -d /tmp/quillon-package-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
+debs=("$work"/out/quillon-print_*_amd64.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no quillon-print_VERSION_amd64.deb: $(ls "$work/out")"
+deb=${debs[0]}
+echo "package: $(basename "$deb")" >&2
+
+# Declared dependencies: the toolkit, the print service's library and the fonts of the pages.
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libcups2 fonts-liberation2 fonts-dejavu-core; do
+  grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Recommends)" = cups ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+for f in usr/bin/quillon-render usr/lib/cups/backend/quillon \
+         usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
+         usr/lib/systemd/user/quillon-watch.service \
+         usr/share/man/man1/quillon-render.1.gz usr/share/man/man1/quillon-print.1.gz \
+         usr/share/icons/hicolor/scalable/apps/quillon-print.svg \
+         usr/share/doc/quillon-print/copyright usr/share/doc/quillon-print/changelog.gz; do
+  [ -f "$root/$f" ] || fail "missing /$f"
+done
+for size in 16 32 48 64 128 256; do
+  png=$root/usr/share/icons/hicolor/${size}x${size}/apps/quillon-print.png
+  [ -f "$png" ] || fail "missing icon $size"
+  [ "$(file -b "$png" | grep -o "$size x $size")" = "$size x $size" ] || fail "icon $size: $(file -b "$png")"
+done
+[ "$(stat -c %a "$root/usr/lib/cups/backend/quillon")" = 755 ] || fail "the backend must be 0755"
+grep -qx 'ExecStart=/usr/bin/quillon-render --watch' "$root/usr/lib/systemd/user/quillon-watch.service" \
+  || fail "the unit does not run the installed watcher"
+[ "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xOf - ./conffiles)" = /etc/xdg/autostart/quillon-print.desktop ] \
+  || fail "the autostart entry is not a conffile"
+for entry in usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop; do
+  desktop-file-validate "$root/$entry" || fail "desktop-file-validate /$entry"
+done
+# The manual pages format without warnings.
+for page in quillon-render quillon-print; do
+  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+done
+
+# The installed renderer, with the system's Qt and nothing borrowed from the build.
+render=$root/usr/bin/quillon-render
+ldd "$render" | grep -qE "libQt6Core.so.6 => (/usr)?/lib/" || fail "Qt does not come from the system: $(ldd "$render")"
+! readelf -d "$render" | grep -qE "RPATH|RUNPATH" || fail "the program keeps a library path: $(readelf -d "$render" | grep PATH)"
+! ldd "$render" | grep -q "not found" || fail "unresolved libraries: $(ldd "$render")"
+env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+  "$render" "$spool" -o "$work/out.pdf" || fail "the installed quillon-render failed"
+pdfinfo "$work/out.pdf" | grep -q "^Pages: *[1-9]" || fail "no pages in the PDF"
+pdftotext -layout "$work/out.pdf" - | grep -q "Zażółć gęślą jaźń" || fail "the Polish text is not in the PDF"
+usage=$(env -u LD_LIBRARY_PATH "$render" 2>&1 || true)
+grep -q "usage: quillon-render" <<<"$usage" || fail "no usage text: $usage"
+
+# lintian: errors fail the test, warnings are shown.
+if command -v lintian >/dev/null; then
+  lintian --allow-root --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
+  cat "$work/lintian.log"
+  ! grep -q "^E: " "$work/lintian.log" || fail "lintian reports errors"
+else
+  fail "lintian is not installed (scripts/setup.sh installs it)"
+fi
+echo "package test passed"
