@@ -21,7 +21,8 @@ const char* const kRenderUsage =
     "      --code-page CP       852 (default), 437 or mazovia: how the bytes are drawn in PNG pages\n"
     "      --dpi N              resolution of PNG pages (default 150)\n"
     "   or: quillon-render --settings        print the stored settings\n"
-    "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n";
+    "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n"
+    "   or: quillon-render --version         print the program's version\n";
 
 namespace {
 

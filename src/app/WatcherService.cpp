@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <utility>
+
 namespace quillon {
 
 std::string WatcherService::skipListPath()
@@ -17,7 +19,13 @@ WatcherService::WatcherService(const TSettings& settings, std::unique_ptr<Report
       m_intake(m_session.engine(), m_spool, m_skip, withTimer(std::move(hooks)),
                QDir::homePath().toStdString())
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { m_intake.TimerTimer(); });
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        if (m_afterFirstTick > 0) {
+            m_timer.setInterval(std::exchange(m_afterFirstTick, 0));
+            m_timer.start();
+        }
+        m_intake.TimerTimer();
+    });
 }
 
 SpoolIntake::Hooks WatcherService::withTimer(SpoolIntake::Hooks hooks)
@@ -41,8 +49,14 @@ void WatcherService::start(int intervalMs)
     m_timer.start(intervalMs);
 }
 
+void WatcherService::setIntervalFromNextTick(int intervalMs)
+{
+    m_afterFirstTick = intervalMs == m_timer.interval() ? 0 : intervalMs;
+}
+
 void WatcherService::setInterval(int intervalMs)
 {
+    m_afterFirstTick = 0;
     if (intervalMs == m_timer.interval())
         return;
     m_timer.setInterval(intervalMs);

@@ -26,7 +26,10 @@ public:
 
     // Starts polling every interval milliseconds.
     void start(int intervalMs);
+    // The interval from the next tick on; the tick now awaited keeps its time.
+    void setIntervalFromNextTick(int intervalMs);
     // A new interval; the timer starts counting it again only when it differs from the current.
+    // It replaces an interval still waiting for the first tick.
     void setInterval(int intervalMs);
     int interval() const { return m_timer.interval(); }
     // One pass over every folder pattern, now.
@@ -41,6 +44,7 @@ private:
 
     QTimer m_timer;
     bool m_running = false;
+    int m_afterFirstTick = 0; // the interval from the first tick on; 0 when none is waiting
     JobSession m_session;
     PosixSpoolFileSystem m_spool;
     FileSkipList m_skip;
