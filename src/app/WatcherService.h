@@ -32,6 +32,8 @@ public:
     // It replaces an interval still waiting for the first tick.
     void setInterval(int intervalMs);
     int interval() const { return m_timer.interval(); }
+    // Milliseconds to the next tick; -1 while the timer stands.
+    int remainingMs() const { return m_timer.remainingTime(); }
     // One pass over every folder pattern, now.
     void runPass() { m_intake.TimerTimer(); }
 
