@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev libcups2-dev libuemf-dev
   fonts-liberation2 fonts-dejavu-core
   cups cups-client poppler-utils
+  xvfb trayer openbox xdotool x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

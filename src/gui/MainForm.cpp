@@ -66,8 +66,10 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        // Queued: the dialog's own event loop must not run inside the icon's mouse handling,
+        // which would leave the icon deaf to the next clicks.
         if (reason == QSystemTrayIcon::DoubleClick)
-            ZmienParametryClick();
+            QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
     });
     setTrayShown(QSystemTrayIcon::isSystemTrayAvailable());
     m_trayWatch.setInterval(kTrayWatchMs);

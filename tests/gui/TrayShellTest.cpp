@@ -167,6 +167,7 @@ TEST(ParsForm, OpensWithTheStoredValuesAndTheSampleInDosBytes)
     EXPECT_EQ(form.lbFontShow->points(), 9);
     // "Próbka: Zażółć gęślą jaźń" in CP852, one byte a letter.
     EXPECT_EQ(form.lbFontShow->bytes(), "Pr\xa2" "bka: Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4");
+    EXPECT_EQ(form.mePaths->toPlainText(), "/a/*.prn");
     form.cbFontSizes->setCurrentIndex(0);
     EXPECT_EQ(form.lbFontShow->points(), 6) << "the sample follows the size at once";
 
