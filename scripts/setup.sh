@@ -11,6 +11,7 @@ packages=(
   cups cups-client poppler-utils
   dpkg-dev desktop-file-utils lintian man-db file
   nasm dosbox
+  xvfb trayer openbox xdotool x11-utils imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

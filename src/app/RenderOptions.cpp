@@ -24,7 +24,8 @@ const char* const kRenderUsage =
     "                           mazovia or kamenicky\n"
     "      --dpi N              resolution of PNG pages (default 150)\n"
     "   or: quillon-render --settings        print the stored settings\n"
-    "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n";
+    "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n"
+    "   or: quillon-render --version         print the program's version\n";
 
 static bool parseRange(const std::string& text, int& first, int& last)
 {

@@ -6,6 +6,8 @@
 
 #include <QDir>
 
+#include <utility>
+
 namespace quillon {
 
 std::string WatcherService::skipListPath()
@@ -26,7 +28,14 @@ WatcherService::WatcherService(const TSettings& settings, std::unique_ptr<Report
       m_intake(m_session.engine(), m_spool, m_skip, withTimer(std::move(hooks)),
                QDir::homePath().toStdString())
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] { pass(); });
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        // The interval asked for from the first tick on.
+        if (m_afterFirstTick > 0) {
+            m_timer.setInterval(std::exchange(m_afterFirstTick, 0));
+            m_timer.start();
+        }
+        pass();
+    });
     m_soon.setSingleShot(true);
     m_soon.setInterval(10);
     QObject::connect(&m_soon, &QTimer::timeout, [this] {
@@ -86,8 +95,14 @@ void WatcherService::setInstantPickup(bool on)
     refreshWatches();
 }
 
+void WatcherService::setIntervalFromNextTick(int intervalMs)
+{
+    m_afterFirstTick = intervalMs == m_timer.interval() ? 0 : intervalMs;
+}
+
 void WatcherService::setInterval(int intervalMs)
 {
+    m_afterFirstTick = 0;
     if (intervalMs == m_timer.interval())
         return;
     m_timer.setInterval(intervalMs);

@@ -34,9 +34,14 @@ public:
     // Watches the folders of the current patterns; a pass does it too.
     void refreshWatches();
     const FolderWatcher& folderWatcher() const { return m_folders; }
+    // The interval from the next tick on; the tick now awaited keeps its time.
+    void setIntervalFromNextTick(int intervalMs);
     // A new interval; the timer starts counting it again only when it differs from the current.
+    // It replaces an interval still waiting for the first tick.
     void setInterval(int intervalMs);
     int interval() const { return m_timer.interval(); }
+    // Milliseconds to the next tick; -1 while the timer stands.
+    int remainingMs() const { return m_timer.remainingTime(); }
     // One pass over every folder pattern, now.
     void runPass() { m_intake.TimerTimer(); }
 
@@ -55,6 +60,7 @@ private:
     bool m_instant = true;
     bool m_passWanted = false; // a file was finished while a pass was at work
     FolderWatcher m_folders;
+    int m_afterFirstTick = 0; // the interval from the first tick on; 0 when none is waiting
     JobSession m_session;
     PosixSpoolFileSystem m_spool;
     FileSkipList m_skip;

@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "PdfPrinter.h"
 #include "PreviewRun.h"
+#include "QuillonVersion.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
@@ -103,6 +104,10 @@ int main(int argc, char** argv)
 {
     quillon::removeTemporariesOnSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args == std::vector<std::string>{"--version"}) {
+        std::printf("quillon-render %s\n", quillon::kVersion);
+        return 0;
+    }
     enum class Mode { Render, Settings, Watch, WatchOnce } mode = Mode::Render;
     if (args == std::vector<std::string>{"--settings"})
         mode = Mode::Settings;

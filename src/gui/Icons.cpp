@@ -17,4 +17,11 @@ QIcon themeIcon(const char* name)
     return QIcon::fromTheme(QLatin1String(name), QIcon(bundled));
 }
 
+QIcon programIcon()
+{
+    static const bool loaded = (initIconResources(), true);
+    (void)loaded;
+    return QIcon(QStringLiteral(":/icons/quillon-print.png"));
+}
+
 } // namespace quillon

@@ -169,6 +169,27 @@ std::u16string dosToUnicode(DosCodePage page, std::string_view bytes)
     return text;
 }
 
+std::string unicodeToDos(DosCodePage page, std::u16string_view text, char replacement)
+{
+    const UpperHalf& table = upperHalf(page);
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (char16_t c : text) {
+        char byte = replacement;
+        if (c < 0x80) {
+            byte = char(c);
+        } else {
+            for (size_t i = 0; i < table.size(); ++i)
+                if (table[i] == c) {
+                    byte = char(0x80 + i);
+                    break;
+                }
+        }
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
+
 std::optional<DosCodePage> codePageFromName(std::string_view name)
 {
     if (equalsIgnoringCase(name, "852") || equalsIgnoringCase(name, "cp852"))

@@ -23,6 +23,10 @@ char16_t dosToUnicode(DosCodePage page, uint8_t byte);
 // The bytes decoded one for one (one UTF-16 unit per byte).
 std::u16string dosToUnicode(DosCodePage page, std::string_view bytes);
 
+// Text encoded one for one into the code page: each character becomes its byte, a character the
+// page lacks becomes replacement; the result has one byte per UTF-16 unit of text.
+std::string unicodeToDos(DosCodePage page, std::u16string_view text, char replacement = '?');
+
 // True for the bytes that take a character cell but show nothing: 0x00-0x1F and 0x7F.
 inline bool isInvisibleDosByte(uint8_t byte) { return byte < 0x20 || byte == 0x7F; }
 

@@ -204,15 +204,6 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     m_seen.erase(path);
 
     // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
-    const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
-    std::string claim;
-    for (int tries = 0; tries < 3 && claim.empty(); ++tries) {
-        // Another program may remove the empty claim root between the two calls.
-        ::mkdir(claimRoot.c_str(), 0777);
-        claim = claimRoot + "/XXXXXX";
-        if (!::mkdtemp(claim.data()))
-            claim.clear();
-    }
     auto inPlace = [&] {
         // No claim possible here (a folder that cannot be written, a file that cannot be moved):
         // the file is read where it stands.
@@ -220,22 +211,46 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         result = TakeResult::Taken;
         return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
     };
-    if (claim.empty())
-        return inPlace();
-    const int claimDir = openClaimFolder(claim);
-    const std::string claimed = claim + "/" + nameOfPath(path);
-    if (claimDir < 0 || ::flock(claimDir, LOCK_EX | LOCK_NB) != 0
-        || ::rename(path.c_str(), claimed.c_str()) != 0) {
-        const int why = errno;
-        if (claimDir >= 0)
+    auto later = [&] {
+        ::close(fd);
+        result = TakeResult::Busy;
+        return std::unique_ptr<SpoolFile>();
+    };
+    const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
+    std::string claim;
+    int claimDir = -1;
+    for (int tries = 0; tries < 5 && claimDir < 0; ++tries) {
+        // Another program may remove the empty claim root between the two calls.
+        ::mkdir(claimRoot.c_str(), 0777);
+        claim = claimRoot + "/XXXXXX";
+        if (!::mkdtemp(claim.data())) {
+            if (errno == EACCES || errno == EPERM || errno == EROFS)
+                return inPlace();
+            continue;
+        }
+        claimDir = openClaimFolder(claim);
+        // Another program looking for unfinished claims may hold the new, empty folder for a
+        // moment: take another one (that program leaves the empty one to go stale).
+        if (claimDir >= 0 && ::flock(claimDir, LOCK_EX | LOCK_NB) != 0) {
             ::close(claimDir);
+            claimDir = -1;
+        }
+    }
+    if (claimDir < 0)
+        return later();
+    const std::string claimed = claim + "/" + nameOfPath(path);
+    if (::rename(path.c_str(), claimed.c_str()) != 0) {
+        const int why = errno;
+        ::close(claimDir);
         ::rmdir(claim.c_str());
         if (why == ENOENT) {
             ::close(fd);
             result = TakeResult::Gone; // another program took it first
             return nullptr;
         }
-        return inPlace();
+        if (why == EACCES || why == EPERM || why == EROFS || why == EXDEV || why == EBUSY)
+            return inPlace();
+        return later();
     }
     ::close(fd);
     // What was renamed is what stood under the name at that moment: open that.

@@ -1,0 +1,88 @@
+#pragma once
+// The tray program's main window: never meant to be seen, it owns the settings record, the
+// watcher with its polling timer, the tray icon and its menu. Shown for a moment at start, it
+// hides itself through a queued click of its "Hide" button; it stays on screen when the settings
+// cannot be loaded or the desktop has no notification area.
+
+#include "settings/Settings.h"
+
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace quillon {
+
+class TParsForm;
+class TTrayMenu;
+class TVxReport;
+class WatcherService;
+class WidgetProgress;
+
+// The application title: message boxes and notifications carry it.
+constexpr const char* kAppTitle = "Quillon Print";
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    // The timer starts polling every 3000 ms; the tray icon is shown where the desktop has a
+    // notification area.
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Loads the settings. On an error: the error box, and the rest is skipped, so the window
+    // stays. Else the stored interval holds from the first tick on, and the click that hides the
+    // window is queued (unless there is no notification area: a message says so and the window
+    // stays with the menu's commands).
+    void FormCreate();
+
+    TSettings& settings() { return m_settings; }
+    WatcherService& watcher() { return *m_watcher; }
+    TTrayMenu& menu() { return *m_menu; }
+    QSystemTrayIcon& trayIcon() { return *m_tray; }
+    TParsForm* openSettingsDialog() const { return m_parsForm; }
+    bool quitting() const { return m_quitting; }
+    // True while the icon has a notification area to live in.
+    bool trayShown() const { return m_trayShown; }
+
+    QPushButton* spbHide;
+    QPushButton* spbMenu; // the menu's commands while there is no notification area
+    QLabel* lbNoTray;
+
+    // The menu's commands.
+    void ZmienParametryClick();
+    void InstrukcjeClick();
+    void OprogramieClick();
+    void ZakonczClick();
+    void spbHideClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void problem(const std::string& message);
+    void preview(TVxReport& report);
+    // Puts the icon into a notification area that appeared, and shows the window when the
+    // area went away.
+    void watchNotificationArea();
+    void setTrayShown(bool shown);
+
+    TSettings m_settings;
+    std::unique_ptr<WidgetProgress> m_progress;
+    std::unique_ptr<WatcherService> m_watcher;
+    TTrayMenu* m_menu;
+    QSystemTrayIcon* m_tray;
+    QTimer m_trayWatch;
+    TParsForm* m_parsForm = nullptr;
+    bool m_quitting = false;
+    bool m_trayShown = false;
+    bool m_started = false; // the settings loaded: the window is meant to be hidden
+};
+
+} // namespace quillon

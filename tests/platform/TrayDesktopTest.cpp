@@ -1,0 +1,187 @@
+// quillon-print on a real X desktop: Xvfb, the openbox window manager and the trayer tray host,
+// with the private CUPS scheduler. The icon is found and clicked as a user would, with xdotool.
+
+#include "core/TestFiles.h"
+#include "CupsScheduler.h"
+#include "PdfTools.h"
+#include "RenderProcess.h"
+
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include <unistd.h>
+
+using namespace quillon::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    }
+    return done();
+}
+
+struct IconPlace {
+    bool found = false;
+    int x = 0;
+    int y = 0;
+};
+
+class TrayDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "trayer", "openbox", "xdotool", "xwininfo"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is not installed (apt-get install xvfb trayer openbox xdotool x11-utils)";
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "the private scheduler runs its backend as root";
+        ASSERT_TRUE(cups.ok()) << cups.error();
+        ASSERT_TRUE(cups.addQueue("capture", true)) << cups.error();
+        for (const char* d : {"home", "config/Terlo", "data", "spool"})
+            fs::create_directories(dir.file(d));
+        std::ofstream(dir.file("config/Terlo/QuillonPrint.conf"))
+            << "[General]\nPollingFreq=2\nPreview=OFF\nPeekPath0=" << dir.file("spool/*.prn") << "\n";
+
+        // A display number nobody uses.
+        int n = 70 + int(::getpid() % 100);
+        while (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            ++n;
+        display = ":" + QString::number(n);
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        env.insert("HOME", qs(dir.file("home")));
+        env.insert("XDG_CONFIG_HOME", qs(dir.file("config")));
+        env.insert("XDG_DATA_HOME", qs(dir.file("data")));
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.remove("DBUS_SESSION_BUS_ADDRESS"); // the icon docks into trayer, not a desktop shell
+        env.remove("WAYLAND_DISPLAY");
+
+        xvfb = start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(waitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 10000))
+            << "Xvfb did not start";
+        windowManager = start("openbox", {});
+        trayHost = start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
+                                    "--height", "24", "--transparent", "false"});
+        ASSERT_TRUE(waitFor([&] { return !tool("xdotool", {"search", "--class", "trayer"}).isEmpty(); }, 10000))
+            << "trayer did not start";
+    }
+
+    void TearDown() override
+    {
+        for (auto* p : {&program, &trayHost, &windowManager, &xvfb})
+            if (*p) {
+                (*p)->terminate();
+                if (!(*p)->waitForFinished(5000))
+                    (*p)->kill();
+                (*p)->waitForFinished(2000);
+                p->reset();
+            }
+    }
+
+    std::unique_ptr<QProcess> start(const QString& program, const QStringList& args)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        p->start(program, args);
+        p->waitForStarted();
+        return p;
+    }
+
+    QString tool(const QString& program, const QStringList& args)
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+
+    // The program's small window docked in the tray: its class, a size of an icon, mapped.
+    IconPlace icon()
+    {
+        const QString tree = tool("xwininfo", {"-root", "-tree"});
+        QRegularExpression re(R"re(0x[0-9a-f]+ "[^"]*": \("quillon-print" "QuillonPrint"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re");
+        auto it = re.globalMatch(tree);
+        while (it.hasNext()) {
+            auto m = it.next();
+            const int w = m.captured(1).toInt();
+            const int h = m.captured(2).toInt();
+            if (w >= 8 && w <= 64 && h >= 8 && h <= 64 && m.captured(3).toInt() >= 0)
+                return {true, m.captured(3).toInt() + w / 2, m.captured(4).toInt() + h / 2};
+        }
+        return {};
+    }
+
+    bool visibleWindow(const QString& name)
+    {
+        return !tool("xdotool", {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(name) + "$"}).isEmpty();
+    }
+
+    // The program's popup menu on screen: a visible window of its class wider than high.
+    QRect popupMenu()
+    {
+        for (const QString& id : tool("xdotool", {"search", "--onlyvisible", "--class", "quillon-print"}).split('\n')) {
+            if (id.isEmpty())
+                continue;
+            const QString info = tool("xwininfo", {"-id", id});
+            auto number = [&](const char* label) {
+                auto m = QRegularExpression(QString(label) + R"(:\s+(-?\d+))").match(info);
+                return m.hasMatch() ? m.captured(1).toInt() : 0;
+            };
+            const QRect r(number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"),
+                          number("Height"));
+            if (r.width() > 150 && r.height() > 60 && r.height() < 300 && r.width() > r.height())
+                return r;
+        }
+        return {};
+    }
+
+    CupsScheduler cups;
+    TempDir dir;
+    QString display;
+    QProcessEnvironment env;
+    std::unique_ptr<QProcess> xvfb, windowManager, trayHost, program;
+};
+
+} // namespace
+
+TEST_F(TrayDesktop, IconAppearsADroppedFileIsPrintedOnceAndADoubleClickOpensTheSettings)
+{
+    program = start(QUILLON_PRINT, {});
+    ASSERT_TRUE(waitFor([&] { return icon().found; }, 15000)) << "no icon in the tray\n" << program->readAll().toStdString();
+    EXPECT_TRUE(waitFor([&] { return !visibleWindow("MainForm"); }, 5000)) << "the main window hides itself";
+
+    // A spool file dropped into the watched folder: printed once and removed.
+    writeFile(dir.file("spool/job.prn"), std::vector<uint8_t>{'Z', 'a', 0xbe, 0xa2, 0x88, 0x86, ' ', 'g', 0xa9, 0x98, 'l', 0xa5, '\r', '\n'});
+    auto jobs = cups.waitForJobs("capture", 1, 30000);
+    ASSERT_EQ(jobs.size(), 1u) << program->readAll().toStdString();
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("Zażółć gęślą"), std::string::npos);
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(dir.file("spool/job.prn")); }, 10000));
+    QThread::msleep(5000); // two more ticks
+    EXPECT_EQ(cups.waitForJobs("capture", 2, 500).size(), 1u) << "printed once";
+
+    // A double click on the icon opens the settings dialog.
+    IconPlace at = icon();
+    ASSERT_TRUE(at.found);
+    tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "click", "--repeat", "2", "--delay", "100", "1"});
+    EXPECT_TRUE(waitFor([&] { return visibleWindow("Qvp Print (parametry)"); }, 10000)) << "no settings dialog";
+}
