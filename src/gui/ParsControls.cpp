@@ -87,7 +87,7 @@ void writeControls(const ParsControls& c, TSettings& s)
         if (!path.isEmpty())
             s.PeekPaths.push_back(path.toStdString());
     }
-    s.PageOrient = c.landscape ? settings::kLandscape : settings::kPortrait;
+    s.PageOrient = std::string(c.landscape ? settings::kLandscape : settings::kPortrait);
     s.Preview = c.preview;
 }
 
