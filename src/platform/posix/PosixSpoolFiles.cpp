@@ -105,6 +105,12 @@ std::optional<bool> noWriter(int fd)
     return std::nullopt;
 }
 
+// The folder or the file may not be changed here: no claim can be made.
+bool cannotWrite(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS;
+}
+
 int openClaimFolder(const std::string& path)
 {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
@@ -221,10 +227,11 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     int claimDir = -1;
     for (int tries = 0; tries < 5 && claimDir < 0; ++tries) {
         // Another program may remove the empty claim root between the two calls.
-        ::mkdir(claimRoot.c_str(), 0777);
+        if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST && cannotWrite(errno))
+            return inPlace();
         claim = claimRoot + "/XXXXXX";
         if (!::mkdtemp(claim.data())) {
-            if (errno == EACCES || errno == EPERM || errno == EROFS)
+            if (cannotWrite(errno))
                 return inPlace();
             continue;
         }
@@ -248,7 +255,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
             result = TakeResult::Gone; // another program took it first
             return nullptr;
         }
-        if (why == EACCES || why == EPERM || why == EROFS || why == EXDEV || why == EBUSY)
+        if (cannotWrite(why) || why == EXDEV || why == EBUSY)
             return inPlace();
         return later();
     }
