@@ -30,16 +30,7 @@ ctest --test-dir build-asan -j"$jobs" --output-on-failure
 unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
 stage "fuzzing"
-missing=()
-for p in clang libclang-rt-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+scripts/install-packages.sh clang libclang-rt-dev
 scripts/fuzz.sh
 
 stage "all tests passed"

@@ -96,24 +96,20 @@ constexpr UpperHalf kCp850 = {
 // put over the accented Latin letters and currency signs at 80-AB, each in the place of a letter
 // that looks like it (Č over Ç); AD is the section sign. Box drawing and everything from B0 on is
 // CP437's. Some converters keep CP437's inverted exclamation mark at AD.
-constexpr UpperHalf kKamenicky = {
-    u'\x010C', u'\x00FC', u'\x00E9', u'\x010F', u'\x00E4', u'\x010E', u'\x0164', u'\x010D', // 80
-    u'\x011B', u'\x011A', u'\x0139', u'\x00CD', u'\x013E', u'\x013A', u'\x00C4', u'\x00C1', // 88
-    u'\x00C9', u'\x017E', u'\x017D', u'\x00F4', u'\x00F6', u'\x00D3', u'\x016F', u'\x00DA', // 90
-    u'\x00FD', u'\x00D6', u'\x00DC', u'\x0160', u'\x013D', u'\x00DD', u'\x0158', u'\x0165', // 98
-    u'\x00E1', u'\x00ED', u'\x00F3', u'\x00FA', u'\x0148', u'\x0147', u'\x016E', u'\x00D4', // A0
-    u'\x0161', u'\x0159', u'\x0155', u'\x0154', u'\x00BC', u'\x00A7', u'\x00AB', u'\x00BB', // A8
-    u'\x2591', u'\x2592', u'\x2593', u'\x2502', u'\x2524', u'\x2561', u'\x2562', u'\x2556', // B0
-    u'\x2555', u'\x2563', u'\x2551', u'\x2557', u'\x255D', u'\x255C', u'\x255B', u'\x2510', // B8
-    u'\x2514', u'\x2534', u'\x252C', u'\x251C', u'\x2500', u'\x253C', u'\x255E', u'\x255F', // C0
-    u'\x255A', u'\x2554', u'\x2569', u'\x2566', u'\x2560', u'\x2550', u'\x256C', u'\x2567', // C8
-    u'\x2568', u'\x2564', u'\x2565', u'\x2559', u'\x2558', u'\x2552', u'\x2553', u'\x256B', // D0
-    u'\x256A', u'\x2518', u'\x250C', u'\x2588', u'\x2584', u'\x258C', u'\x2590', u'\x2580', // D8
-    u'\x03B1', u'\x00DF', u'\x0393', u'\x03C0', u'\x03A3', u'\x03C3', u'\x00B5', u'\x03C4', // E0
-    u'\x03A6', u'\x0398', u'\x03A9', u'\x03B4', u'\x221E', u'\x03C6', u'\x03B5', u'\x2229', // E8
-    u'\x2261', u'\x00B1', u'\x2265', u'\x2264', u'\x2320', u'\x2321', u'\x00F7', u'\x2248', // F0
-    u'\x00B0', u'\x2219', u'\x00B7', u'\x221A', u'\x207F', u'\x00B2', u'\x25A0', u'\x00A0', // F8
-};
+constexpr UpperHalf kKamenicky = [] {
+    constexpr char16_t letters[] = {
+        u'\x010C', u'\x00FC', u'\x00E9', u'\x010F', u'\x00E4', u'\x010E', u'\x0164', u'\x010D', // 80
+        u'\x011B', u'\x011A', u'\x0139', u'\x00CD', u'\x013E', u'\x013A', u'\x00C4', u'\x00C1', // 88
+        u'\x00C9', u'\x017E', u'\x017D', u'\x00F4', u'\x00F6', u'\x00D3', u'\x016F', u'\x00DA', // 90
+        u'\x00FD', u'\x00D6', u'\x00DC', u'\x0160', u'\x013D', u'\x00DD', u'\x0158', u'\x0165', // 98
+        u'\x00E1', u'\x00ED', u'\x00F3', u'\x00FA', u'\x0148', u'\x0147', u'\x016E', u'\x00D4', // A0
+        u'\x0161', u'\x0159', u'\x0155', u'\x0154', u'\x00BC', u'\x00A7',                       // A8
+    };
+    UpperHalf table = kCp437;
+    for (size_t i = 0; i < std::size(letters); ++i)
+        table[i] = letters[i];
+    return table;
+}();
 
 const UpperHalf &upperHalf(DosCodePage page)
 {
