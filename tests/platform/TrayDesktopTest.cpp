@@ -213,7 +213,11 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     // "Zakończ" from the icon's menu ends the program and takes the icon away.
     at = icon();
     ASSERT_TRUE(at.found);
-    tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "click", "3"});
+    // The menu pops when the right button is released, not while it is held.
+    tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "mousedown", "3"});
+    QThread::msleep(500);
+    EXPECT_TRUE(popupMenu().isEmpty()) << "the menu popped on the press";
+    tool("xdotool", {"mouseup", "3"});
     QRect menu;
     ASSERT_TRUE(waitFor([&] { return !(menu = popupMenu()).isEmpty(); }, 10000)) << "no menu\n" << scene();
     tool("xdotool", {"mousemove", QString::number(menu.x() + menu.width() / 2), QString::number(menu.y() + menu.height() * 7 / 8), "click", "1"});
