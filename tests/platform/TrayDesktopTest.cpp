@@ -203,6 +203,8 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     };
     clickIn(30, 302); // "Pejzaż (poziomo)"
     clickIn(21, 35);  // the slider's handle, at 2 s
+    EXPECT_TRUE(waitFor([&] { return tool("xdotool", {"getwindowfocus", "getwindowname"}) == "Qvp Print (parametry)"; }, 5000))
+        << "the keys would go elsewhere\n" << scene();
     tool("xdotool", {"key", "End"}); // the slider to 10 s
     clickIn(314, 342); // "OK"
     EXPECT_TRUE(waitFor([&] { return !visibleWindow("Qvp Print (parametry)"); }, 10000)) << "the dialog stays\n" << scene();
@@ -210,7 +212,8 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     EXPECT_NE(shown.out.find("PollingFreq=10\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("PageOrient=L\n"), std::string::npos) << shown.out;
 
-    // "Zakończ" from the icon's menu ends the program and takes the icon away.
+    // "Zakończ" from the icon's menu ends the program and takes the icon away, writing nothing.
+    const std::vector<uint8_t> stored = readFile(dir.file("config/Terlo/QuillonPrint.conf"));
     at = icon();
     ASSERT_TRUE(at.found);
     // The menu pops when the right button is released, not while it is held.
@@ -225,4 +228,5 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program->exitCode(), 0);
     EXPECT_FALSE(icon().found);
+    EXPECT_EQ(readFile(dir.file("config/Terlo/QuillonPrint.conf")), stored);
 }
