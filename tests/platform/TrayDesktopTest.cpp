@@ -61,13 +61,7 @@ protected:
         std::ofstream(dir.file("config/Terlo/QuillonPrint.conf"))
             << "[General]\nPollingFreq=2\nPreview=OFF\nPeekPath0=" << dir.file("spool/*.prn") << "\n";
 
-        // A display number nobody uses.
-        int n = 70 + int(::getpid() % 100);
-        while (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-            ++n;
-        display = ":" + QString::number(n);
         env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
         env.insert("HOME", qs(dir.file("home")));
         env.insert("XDG_CONFIG_HOME", qs(dir.file("config")));
         env.insert("XDG_DATA_HOME", qs(dir.file("data")));
@@ -75,9 +69,18 @@ protected:
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // the icon docks into trayer, not a desktop shell
         env.remove("WAYLAND_DISPLAY");
 
-        xvfb = start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(waitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 10000))
-            << "Xvfb did not start";
+        // Xvfb takes a display number nobody uses and tells it: two tests started at once never
+        // share a server.
+        xvfb = start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        QRegularExpression number(R"(^(\d+)$)", QRegularExpression::MultilineOption);
+        QString said;
+        ASSERT_TRUE(waitFor([&] {
+            xvfb->waitForReadyRead(50);
+            said += QString::fromLocal8Bit(xvfb->readAll());
+            return number.match(said).hasMatch();
+        }, 10000)) << "Xvfb did not start: " << said.toStdString();
+        display = ":" + number.match(said).captured(1);
+        env.insert("DISPLAY", display);
         windowManager = start("openbox", {});
         trayHost = start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
                                     "--height", "24", "--transparent", "false"});
