@@ -66,11 +66,15 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // Queued: the dialog's own event loop must not run inside the icon's mouse handling,
-        // which would leave the icon deaf to the next clicks.
+        // Queued: the dialog's own event loop must not run inside the icon's mouse handling; the
+        // icon's window is made anew when the notification area comes back, which may happen
+        // while the dialog is open.
         if (reason == QSystemTrayIcon::DoubleClick)
             QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
     });
+    // Where the program draws the icon itself (docked into an X11 tray host) the menu pops when
+    // the right button is released; the desktop's own tray menus keep their host's habit.
+    qApp->installEventFilter(this);
     setTrayShown(QSystemTrayIcon::isSystemTrayAvailable());
     m_trayWatch.setInterval(kTrayWatchMs);
     connect(&m_trayWatch, &QTimer::timeout, this, [this] { watchNotificationArea(); });
@@ -153,6 +157,23 @@ void TMainForm::closeEvent(QCloseEvent* event)
     // Without a notification area the window is the program's only presence.
     if (m_trayShown)
         hide();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+        return false;
+    // The window Qt docks into the notification area, made anew with each new tray host.
+    if (!watched->isWidgetType() || !watched->inherits("QSystemTrayIconSys"))
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::RightButton)
+        return false;
+    // The press would pop the menu while the icon still holds the pointer.
+    if (type == QEvent::MouseButtonRelease && m_trayShown)
+        m_menu->popup(mouse->globalPosition().toPoint());
+    return true;
 }
 
 void TMainForm::contextMenuEvent(QContextMenuEvent* event)

@@ -63,6 +63,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A right click on the icon docked in an X11 tray host: the menu pops on the release.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:

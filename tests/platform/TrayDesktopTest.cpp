@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,13 +61,7 @@ protected:
         std::ofstream(dir.file("config/Terlo/QuillonPrint.conf"))
             << "[General]\nPollingFreq=2\nPreview=OFF\nPeekPath0=" << dir.file("spool/*.prn") << "\n";
 
-        // A display number nobody uses.
-        int n = 70 + int(::getpid() % 100);
-        while (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-            ++n;
-        display = ":" + QString::number(n);
         env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
         env.insert("HOME", qs(dir.file("home")));
         env.insert("XDG_CONFIG_HOME", qs(dir.file("config")));
         env.insert("XDG_DATA_HOME", qs(dir.file("data")));
@@ -74,9 +69,18 @@ protected:
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // the icon docks into trayer, not a desktop shell
         env.remove("WAYLAND_DISPLAY");
 
-        xvfb = start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(waitFor([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 10000))
-            << "Xvfb did not start";
+        // Xvfb takes a display number nobody uses and tells it: two tests started at once never
+        // share a server.
+        xvfb = start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        QRegularExpression number(R"(^(\d+)$)", QRegularExpression::MultilineOption);
+        QString said;
+        ASSERT_TRUE(waitFor([&] {
+            xvfb->waitForReadyRead(50);
+            said += QString::fromLocal8Bit(xvfb->readAll());
+            return number.match(said).hasMatch();
+        }, 10000)) << "Xvfb did not start: " << said.toStdString();
+        display = ":" + number.match(said).captured(1);
+        env.insert("DISPLAY", display);
         windowManager = start("openbox", {});
         trayHost = start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
                                     "--height", "24", "--transparent", "false"});
@@ -139,7 +143,7 @@ protected:
     // The program's popup menu on screen: a visible window of its class wider than high.
     QRect popupMenu()
     {
-        for (const QString& id : tool("xdotool", {"search", "--onlyvisible", "--class", "quillon-print"}).split('\n')) {
+        for (const QString& id : tool("xdotool", {"search", "--onlyvisible", "--classname", "quillon-print"}).split('\n')) {
             if (id.isEmpty())
                 continue;
             const QString info = tool("xwininfo", {"-id", id});
@@ -155,6 +159,16 @@ protected:
         return {};
     }
 
+    // What the desktop and the program show, for a failure's message.
+    std::string scene()
+    {
+        if (const char* shots = std::getenv("QUILLON_TEST_SHOTS"))
+            tool("import", {"-window", "root", QString::fromLocal8Bit(shots) + "/tray-failure-" + QString::number(::getpid()) + ".png"});
+        return ("windows:\n" + tool("xwininfo", {"-root", "-tree"}) + "\nfocus: " + tool("xdotool", {"getwindowfocus", "getwindowname"})
+                + "\nprogram:\n" + (program ? QString::fromLocal8Bit(program->readAll()) : QString()))
+            .toStdString();
+    }
+
     CupsScheduler cups;
     TempDir dir;
     QString display;
@@ -164,7 +178,7 @@ protected:
 
 } // namespace
 
-TEST_F(TrayDesktop, IconAppearsADroppedFileIsPrintedOnceAndADoubleClickOpensTheSettings)
+TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAndItsMenuEndsTheProgram)
 {
     program = start(QUILLON_PRINT, {});
     ASSERT_TRUE(waitFor([&] { return icon().found; }, 15000)) << "no icon in the tray\n" << program->readAll().toStdString();
@@ -183,5 +197,39 @@ TEST_F(TrayDesktop, IconAppearsADroppedFileIsPrintedOnceAndADoubleClickOpensTheS
     IconPlace at = icon();
     ASSERT_TRUE(at.found);
     tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "click", "--repeat", "2", "--delay", "100", "1"});
-    EXPECT_TRUE(waitFor([&] { return visibleWindow("Qvp Print (parametry)"); }, 10000)) << "no settings dialog";
+    ASSERT_TRUE(waitFor([&] { return visibleWindow("Qvp Print (parametry)"); }, 10000)) << "no settings dialog\n" << scene();
+
+    // Changed and confirmed with OK: the stored settings say so.
+    const QString dialog = tool("xdotool", {"search", "--onlyvisible", "--name", "^Qvp Print \\(parametry\\)$"}).section('\n', 0, 0);
+    auto clickIn = [&](int x, int y) {
+        tool("xdotool", {"mousemove", "--window", dialog, QString::number(x), QString::number(y), "click", "1"});
+    };
+    clickIn(30, 302); // "Pejzaż (poziomo)"
+    clickIn(21, 35);  // the slider's handle, at 2 s
+    EXPECT_TRUE(waitFor([&] { return tool("xdotool", {"getwindowfocus", "getwindowname"}) == "Qvp Print (parametry)"; }, 5000))
+        << "the keys would go elsewhere\n" << scene();
+    tool("xdotool", {"key", "End"}); // the slider to 10 s
+    clickIn(314, 342); // "OK"
+    EXPECT_TRUE(waitFor([&] { return !visibleWindow("Qvp Print (parametry)"); }, 10000)) << "the dialog stays\n" << scene();
+    const RenderRun shown = runRender({"--settings"}, {{"HOME", qs(dir.file("home"))}, {"XDG_CONFIG_HOME", qs(dir.file("config"))}});
+    EXPECT_NE(shown.out.find("PollingFreq=10\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("PageOrient=L\n"), std::string::npos) << shown.out;
+
+    // "Zakończ" from the icon's menu ends the program and takes the icon away, writing nothing.
+    const std::vector<uint8_t> stored = readFile(dir.file("config/Terlo/QuillonPrint.conf"));
+    at = icon();
+    ASSERT_TRUE(at.found);
+    // The menu pops when the right button is released, not while it is held.
+    tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "mousedown", "3"});
+    QThread::msleep(500);
+    EXPECT_TRUE(popupMenu().isEmpty()) << "the menu popped on the press";
+    tool("xdotool", {"mouseup", "3"});
+    QRect menu;
+    ASSERT_TRUE(waitFor([&] { return !(menu = popupMenu()).isEmpty(); }, 10000)) << "no menu\n" << scene();
+    tool("xdotool", {"mousemove", QString::number(menu.x() + menu.width() / 2), QString::number(menu.y() + menu.height() * 7 / 8), "click", "1"});
+    ASSERT_TRUE(program->waitForFinished(10000)) << "the program runs on\n" << scene();
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_FALSE(icon().found);
+    EXPECT_EQ(readFile(dir.file("config/Terlo/QuillonPrint.conf")), stored);
 }
