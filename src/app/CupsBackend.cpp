@@ -278,7 +278,8 @@ int CupsBackend::runToQueue(int input)
     auto& cups = static_cast<CupsPrinter&>(*printer);
     cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
     BackendProgress progress;
-    JobSession session(std::move(printer), jobSettings(m_options), progress, m_tempDir);
+    const TSettings settings = jobSettings(m_options);
+    JobSession session(std::move(printer), settings, progress, m_tempDir);
     say("INFO:", "Rendering the job for " + target);
     const bool ok = session.runSpoolJob(input, m_job.title);
     if (!ok && cups.lastRefusal() != 0) {
@@ -322,7 +323,8 @@ int CupsBackend::runToFolder(int input)
 
     auto printer = makePrinter(OutputKind::PdfFile, m_options, part);
     BackendProgress progress;
-    JobSession session(std::move(printer), jobSettings(m_options), progress, m_tempDir);
+    const TSettings settings = jobSettings(m_options);
+    JobSession session(std::move(printer), settings, progress, m_tempDir);
     say("INFO:", "Rendering the job into " + folder);
     const bool ok = session.runSpoolJob(input, m_job.title);
     const int pages = static_cast<PdfPrinter&>(session.printer()).pageCount();

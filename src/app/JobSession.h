@@ -20,6 +20,8 @@ public:
     // settings and progress outlive the session; dataDir is the folder of the program's files.
     JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
                ReportProgress& progress, const std::string& dataDir);
+    // The settings are kept by reference: a temporary record would be gone before the first job.
+    JobSession(std::unique_ptr<ReportPrinter>, const TSettings&&, ReportProgress&, const std::string&) = delete;
 
     PrintEngine& engine() { return m_engine; }
     TVxReport& report() { return m_engine.report(); }

@@ -22,6 +22,8 @@ public:
     // The collaborators outlive the engine. The report starts as the main window designs it.
     PrintEngine(const TSettings& settings, ReportPrinter& printer, FileAccess& files,
                 ReportProgress& progress);
+    // The settings are kept by reference: a temporary record would be gone before the first job.
+    PrintEngine(const TSettings&&, ReportPrinter&, FileAccess&, ReportProgress&) = delete;
     PrintEngine(const PrintEngine&) = delete;
     PrintEngine& operator=(const PrintEngine&) = delete;
 
