@@ -229,7 +229,7 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     tool("xdotool", {"mousemove", QString::number(menu.x() + menu.width() / 2), QString::number(menu.y() + menu.height() * 7 / 8), "click", "1"});
     ASSERT_TRUE(program->waitForFinished(10000)) << "the program runs on\n" << scene();
     EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_EQ(program->exitCode(), 0) << program->readAll().toStdString();
     EXPECT_FALSE(icon().found);
     EXPECT_EQ(readFile(dir.file("config/Terlo/QuillonPrint.conf")), stored);
 }
