@@ -21,17 +21,9 @@ using namespace quillon::test;
 
 namespace {
 
-class QuietProgress : public ReportProgress {
+// Shows nothing, but keeps the texts of its error boxes.
+class QuietProgress : public SilentProgress {
 public:
-    void setCaption(const std::string&) override {}
-    void setButtonText(const std::string&) override {}
-    void setPageLabel(const std::string&) override {}
-    void show() override {}
-    void hide() override {}
-    bool cancelRequested() const override { return false; }
-    void processPendingMessages() override {}
-    void beginWaitCursor() override {}
-    void endWaitCursor() override {}
     void showErrorBox(const std::string& text) override { errorBoxes.push_back(text); }
     std::vector<std::string> errorBoxes;
 };

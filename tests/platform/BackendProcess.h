@@ -2,6 +2,8 @@
 // The quillon backend run as CUPS runs it: a program with the job's arguments, DEVICE_URI and
 // TMPDIR in its environment and the job on standard input.
 
+#include "RenderProcess.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -10,11 +12,7 @@
 
 namespace quillon::test {
 
-struct BackendRun {
-    int exitCode = -1; // -1 when it crashed or did not finish in time
-    std::string out;
-    std::string err;
-};
+using BackendRun = RenderRun;
 
 inline QProcessEnvironment backendEnvironment(const std::string& deviceUri, const std::string& tmpDir)
 {
@@ -35,13 +33,7 @@ inline BackendRun runBackend(const QStringList& args, const std::string& deviceU
     p.waitForStarted();
     p.write(input.data(), qint64(input.size()));
     p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    return collectRun(p, timeoutMs);
 }
 
 } // namespace quillon::test

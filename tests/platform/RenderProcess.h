@@ -16,6 +16,18 @@ struct RenderRun {
     std::string err;
 };
 
+// Waits for a started program and takes what it said; kills it after timeoutMs.
+inline RenderRun collectRun(QProcess& p, int timeoutMs)
+{
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+}
+
 inline RenderRun runRender(const QStringList& args, const std::map<QString, QString>& env = {},
                            const std::string& cwd = {}, int timeoutMs = 120000)
 {
@@ -27,13 +39,7 @@ inline RenderRun runRender(const QStringList& args, const std::map<QString, QStr
     if (!cwd.empty())
         p.setWorkingDirectory(QString::fromStdString(cwd));
     p.start(QString(QUILLON_RENDER), args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    return collectRun(p, timeoutMs);
 }
 
 inline QString qs(const std::string& s)
