@@ -328,6 +328,24 @@ TEST(SpoolIntake, ANewFileUnderTheNameOfOneBeingPrintedIsANewJob)
     EXPECT_FALSE(fs::exists(dir.file(".quillon-claimed")));
 }
 
+// A program killed between making its claim folder and moving the file in leaves an empty claim;
+// once it is clearly stale it goes, and with it the claim root.
+TEST(SpoolIntake, AnEmptyClaimLeftByAKilledProgramLeavesNoTrace)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    const std::string claim = dir.file(".quillon-claimed/Ab12Cd");
+    fs::create_directories(claim);
+    in.intake.TimerTimer();
+    EXPECT_TRUE(fs::exists(claim)) << "a fresh one may belong to a program about to use it";
+    const int64_t old = ::time(nullptr) - 120;
+    struct timespec times[2] = {{old, 0}, {old, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, claim.c_str(), times, 0), 0);
+    in.intake.TimerTimer();
+    EXPECT_FALSE(fs::exists(dir.file(".quillon-claimed")));
+}
+
 TEST(SpoolIntake, AnyFileNameSurvivesTheSkipListAcrossRestarts)
 {
     TempDir dir;

@@ -42,7 +42,14 @@ FileIdentity identityFrom(const std::string& path, const struct stat& st)
 
 constexpr const char* kClaimFolder = ".quillon-claimed";
 
-
+// Removes an emptied claim folder, and the claim root with it when nothing else is claimed, so that
+// no trace is left in the spool folder. Whoever removes the last claim removes the root: each
+// program removes its claim before it tries the root.
+void removeClaimFolder(const std::string& claim)
+{
+    ::rmdir(claim.c_str());
+    ::rmdir(folderOfPath(claim).c_str());
+}
 
 // A file taken for a job. A claimed file lives alone in a folder of its own under the spool
 // folder's ".quillon-claimed", whose exclusive lock the job holds: the lock goes with the program,
@@ -78,11 +85,9 @@ public:
     {
         if (m_claimDir < 0)
             return;
-        ::rmdir(m_claimPath.c_str());
         ::close(m_claimDir);
         m_claimDir = -1;
-        // The claim root goes too when nothing else is claimed; no trace is left in the folder.
-        ::rmdir(folderOfPath(m_claimPath).c_str());
+        removeClaimFolder(m_claimPath);
     }
 
 private:
@@ -237,10 +242,11 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         }
         claimDir = openClaimFolder(claim);
         // Another program looking for unfinished claims may hold the new, empty folder for a
-        // moment: take another one (that program leaves the empty one to go stale).
+        // moment: take another one. That program finds nothing in this one and leaves it alone.
         if (claimDir >= 0 && ::flock(claimDir, LOCK_EX | LOCK_NB) != 0) {
             ::close(claimDir);
             claimDir = -1;
+            removeClaimFolder(claim);
         }
     }
     if (claimDir < 0)
@@ -249,7 +255,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     if (::rename(path.c_str(), claimed.c_str()) != 0) {
         const int why = errno;
         ::close(claimDir);
-        ::rmdir(claim.c_str());
+        removeClaimFolder(claim);
         if (why == ENOENT) {
             ::close(fd);
             result = TakeResult::Gone; // another program took it first
@@ -296,7 +302,7 @@ std::vector<std::unique_ptr<SpoolFile>> PosixSpoolFileSystem::reclaim(const std:
             // Nothing in it: a claim that never got its file. Gone once it is clearly stale.
             struct stat st;
             if (::stat(claim.c_str(), &st) == 0 && ::time(nullptr) - st.st_mtime > 60)
-                ::rmdir(claim.c_str());
+                removeClaimFolder(claim);
             continue;
         }
         if (result == TakeResult::Busy)
