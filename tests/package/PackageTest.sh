@@ -56,13 +56,17 @@ done
 
 # The installed renderer, with the system's Qt and nothing borrowed from the build.
 render=$root/usr/bin/quillon-render
-ldd "$render" | grep -qE "libQt6Core.so.6 => (/usr)?/lib/" || fail "Qt does not come from the system: $(ldd "$render")"
-! readelf -d "$render" | grep -qE "RPATH|RUNPATH" || fail "the program keeps a library path: $(readelf -d "$render" | grep PATH)"
-! ldd "$render" | grep -q "not found" || fail "unresolved libraries: $(ldd "$render")"
+# Each tool's whole output is taken before it is searched: "grep -q" stops reading at its first
+# match, and under pipefail the writer's broken pipe would fail the check.
+libraries=$(ldd "$render")
+grep -qE "libQt6Core.so.6 => (/usr)?/lib/" <<<"$libraries" || fail "Qt does not come from the system: $libraries"
+! grep -q "not found" <<<"$libraries" || fail "unresolved libraries: $libraries"
+dynamic=$(readelf -d "$render")
+! grep -qE "RPATH|RUNPATH" <<<"$dynamic" || fail "the program keeps a library path: $(grep PATH <<<"$dynamic")"
 env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   "$render" "$spool" -o "$work/out.pdf" || fail "the installed quillon-render failed"
-pdfinfo "$work/out.pdf" | grep -q "^Pages: *[1-9]" || fail "no pages in the PDF"
-pdftotext -layout "$work/out.pdf" - | grep -q "Zażółć gęślą jaźń" || fail "the Polish text is not in the PDF"
+grep -q "^Pages: *[1-9]" <<<"$(pdfinfo "$work/out.pdf")" || fail "no pages in the PDF"
+grep -q "Zażółć gęślą jaźń" <<<"$(pdftotext -layout "$work/out.pdf" -)" || fail "the Polish text is not in the PDF"
 usage=$(env -u LD_LIBRARY_PATH "$render" 2>&1 || true)
 grep -q "usage: quillon-render" <<<"$usage" || fail "no usage text: $usage"
 
