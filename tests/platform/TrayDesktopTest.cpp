@@ -82,10 +82,15 @@ protected:
         display = ":" + number.match(said).captured(1);
         env.insert("DISPLAY", display);
         windowManager = start("openbox", {});
+        // The tray host starts once the window manager has taken the screen, and both may take a
+        // while on a busy machine.
+        ASSERT_TRUE(waitFor([&] { return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"); }, 30000))
+            << "openbox did not start: " << windowManager->readAll().toStdString();
         trayHost = start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
                                     "--height", "24", "--transparent", "false"});
-        ASSERT_TRUE(waitFor([&] { return !tool("xdotool", {"search", "--class", "trayer"}).isEmpty(); }, 10000))
-            << "trayer did not start";
+        ASSERT_TRUE(waitFor([&] { return !tool("xdotool", {"search", "--class", "trayer"}).isEmpty(); }, 30000))
+            << "trayer did not start (" << (trayHost->state() == QProcess::NotRunning ? "ended" : "running")
+            << "): " << trayHost->readAll().toStdString();
     }
 
     void TearDown() override
@@ -193,11 +198,16 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     QThread::msleep(5000); // two more ticks
     EXPECT_EQ(cups.waitForJobs("capture", 2, 500).size(), 1u) << "printed once";
 
-    // A double click on the icon opens the settings dialog.
+    // A double click on the icon opens the settings dialog. A single click does nothing, so on a
+    // machine too busy to deliver the two clicks close enough together the user simply tries again.
     IconPlace at = icon();
     ASSERT_TRUE(at.found);
-    tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "click", "--repeat", "2", "--delay", "100", "1"});
-    ASSERT_TRUE(waitFor([&] { return visibleWindow("Qvp Print (parametry)"); }, 10000)) << "no settings dialog\n" << scene();
+    bool opened = false;
+    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+        tool("xdotool", {"mousemove", QString::number(at.x), QString::number(at.y), "click", "--repeat", "2", "--delay", "100", "1"});
+        opened = waitFor([&] { return visibleWindow("Qvp Print (parametry)"); }, 8000);
+    }
+    ASSERT_TRUE(opened) << "no settings dialog\n" << scene();
 
     // Changed and confirmed with OK: the stored settings say so.
     const QString dialog = tool("xdotool", {"search", "--onlyvisible", "--name", "^Qvp Print \\(parametry\\)$"}).section('\n', 0, 0);
