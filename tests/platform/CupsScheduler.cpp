@@ -457,6 +457,19 @@ bool CupsScheduler::disable(const std::string& name)
     return runAdmin({"cupsdisable", name});
 }
 
+bool CupsScheduler::waitUntilDone(const std::string& queue, int timeoutMs) const
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        const ToolResult pending = run({"lpstat", "-o", queue});
+        if (pending.exitCode == 0 && pending.output.find(queue + "-") == std::string::npos)
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
 std::vector<CupsScheduler::Job> CupsScheduler::waitForJobs(const std::string& queue, size_t count,
                                                           int timeoutMs) const
 {

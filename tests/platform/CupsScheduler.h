@@ -73,6 +73,10 @@ public:
     // returns the jobs found, sorted by job id (fewer than `count` on timeout).
     std::vector<Job> waitForJobs(const std::string& queue, size_t count, int timeoutMs) const;
 
+    // Waits until the queue has no job left to print (`lpstat -o` lists none) or `timeoutMs`
+    // has passed; true when it has none.
+    bool waitUntilDone(const std::string& queue, int timeoutMs) const;
+
     // Stops cupsd (SIGTERM, SIGKILL after a few seconds). The destructor calls it too.
     void stop();
 

@@ -172,8 +172,8 @@ TEST_F(Watch, AFileInAReadOnlyFolderIsPrintedAtMostOnce)
     EXPECT_EQ(first.exitCode, 0);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_NE(first.err.find("Nie można usunąć pliku"), std::string::npos) << first.err;
-    auto jobs = cups.waitForJobs("capture", 2, 2000);
-    EXPECT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(cups.waitUntilDone("capture", 30000));
+    EXPECT_EQ(cups.waitForJobs("capture", 2, 0).size(), 1u);
     EXPECT_TRUE(fs::exists(dir.file("a/keep.prn")));
 }
 
@@ -281,7 +281,9 @@ TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
         watcher->terminate();
         watcher->waitForFinished();
     }
-    auto jobs = cups.waitForJobs("capture", 100000, 2000);
+    // A busy machine may still be printing the last jobs that the watchers handed over.
+    EXPECT_TRUE(cups.waitUntilDone("capture", 120000)) << CupsScheduler::run({"lpstat", "-o", "capture"}).output;
+    auto jobs = cups.waitForJobs("capture", 100000, 0);
 
     std::map<std::string, int> seen;
     QRegularExpression line(R"(LINE (w\d-\d+-\d))");
@@ -323,22 +325,22 @@ TEST_F(Watch, AFinishedFileIsPrintedAtOnceAndAFolderMadeLaterIsWatchedFromItsFir
         ::close(fd);
     }
     auto closed = Clock::now();
-    auto jobs = cups.waitForJobs("capture", 1, 4000);
-    ASSERT_EQ(jobs.size(), 1u) << "not printed within 4 s of its close";
+    auto jobs = cups.waitForJobs("capture", 1, 6000);
+    ASSERT_EQ(jobs.size(), 1u) << "not printed within 6 s of its close";
     EXPECT_NE(pdfText(jobs[0].documentPath).find("PIERWSZA DRUGA"), std::string::npos);
-    EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(4000));
+    EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(6000));
 
     // Moved in under its final name, upper-case extension.
     drop("moved.tmp", "PRZENIESIONY");
     fs::rename(dir.file("moved.tmp"), dir.file("a/MOVED.PRN"));
-    ASSERT_EQ(cups.waitForJobs("capture", 2, 4000).size(), 2u) << "a file moved in waits for the tick";
+    ASSERT_EQ(cups.waitForJobs("capture", 2, 6000).size(), 2u) << "a file moved in waits for the tick";
 
     // A folder that did not exist when the watcher started: polled at the tick, watched after it.
     fs::create_directories(dir.file("later"));
     drop("later/first.prn", "PIERWSZY-Z-NOWEGO");
     ASSERT_EQ(cups.waitForJobs("capture", 3, 14000).size(), 3u) << "the tick takes it";
     drop("later/second.prn", "DRUGI-Z-NOWEGO");
-    ASSERT_EQ(cups.waitForJobs("capture", 4, 4000).size(), 4u) << "the new folder is watched now";
+    ASSERT_EQ(cups.waitForJobs("capture", 4, 6000).size(), 4u) << "the new folder is watched now";
 
     EXPECT_EQ(cups.waitForJobs("capture", 5, 1500).size(), 4u) << "each file once";
     EXPECT_TRUE(fs::exists(dir.file("a/note.txt")));
@@ -408,7 +410,7 @@ TEST_F(Watch, AReportWrittenByADosProgramInDosBoxIsPrintedOnceAfterItIsClosed)
     EXPECT_TRUE(closedBeforePrinted) << "printed before DOS closed the file";
     ASSERT_TRUE(openedAt && closedAt);
     EXPECT_GT(*closedAt - *openedAt, std::chrono::seconds(3)) << "DOS held the report open while it wrote";
-    EXPECT_LT(*printedAt - *closedAt, std::chrono::seconds(5));
+    EXPECT_LT(*printedAt - *closedAt, std::chrono::seconds(8)) << "a pass comes every 2 s";
 
     auto jobs = cups.waitForJobs("capture", 2, 1500);
     ASSERT_EQ(jobs.size(), 1u) << "printed exactly once";
