@@ -110,6 +110,7 @@ public:
     void rectangle(const Rect&) override {}
     void polyline(std::span<const Point>) override {}
     void polygon(std::span<const Point>) override {}
+    void drawMonoBitmap(const Rect&, const MonoBitmap&) override {}
 
 private:
     enum class Kind { None = -1, Font = 0, Pen = 1, Brush = 2 };
@@ -210,6 +211,7 @@ public:
     void rectangle(const Rect& r) override { timed([&] { m_target->rectangle(r); }); }
     void polyline(std::span<const Point> p) override { timed([&] { m_target->polyline(p); }); }
     void polygon(std::span<const Point> p) override { timed([&] { m_target->polygon(p); }); }
+    void drawMonoBitmap(const Rect& d, const MonoBitmap& b) override { timed([&] { m_target->drawMonoBitmap(d, b); }); }
 
 private:
     template <class F>

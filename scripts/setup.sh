@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev libgl-dev libgtest-dev libcups2-dev libuemf-dev
   fonts-liberation2 fonts-dejavu-core
   cups cups-client poppler-utils

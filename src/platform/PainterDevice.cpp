@@ -652,4 +652,9 @@ void PainterDevice::polygon(std::span<const Point> points)
     drawShape([&] { m_painter.drawPolygon(poly, Qt::OddEvenFill); });
 }
 
+void PainterDevice::drawMonoBitmap(const Rect&, const MonoBitmap&)
+{
+    // Not drawn yet.
+}
+
 } // namespace quillon

@@ -65,6 +65,7 @@ public:
     void rectangle(const Rect& r) override;
     void polyline(std::span<const Point> points) override;
     void polygon(std::span<const Point> points) override;
+    void drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap) override;
 
     // Logical to device space (the painter's space at construction), for tests and callers that
     // mix their own drawing with this device's.

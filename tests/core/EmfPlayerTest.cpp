@@ -122,6 +122,7 @@ public:
     }
     void polyline(std::span<const Point> pts) override { ops.push_back("PL" + str(pts)); }
     void polygon(std::span<const Point> pts) override { ops.push_back("PG" + str(pts)); }
+    void drawMonoBitmap(const Rect&, const MonoBitmap&) override { ops.push_back("BM"); }
 
     // The state a player must leave behind.
     void expectUntouched() const

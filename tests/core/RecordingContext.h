@@ -21,9 +21,23 @@ struct TextCall {
     int bkMode = 0;
 };
 
+struct BitmapCall {
+    Rect dest;
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rows;
+    bool dot(int32_t x, int32_t y) const
+    {
+        const int32_t stride = (width + 7) / 8;
+        return x >= 0 && y >= 0 && x < width && y < height
+            && (rows[size_t(y) * size_t(stride) + size_t(x / 8)] & (0x80 >> (x % 8))) != 0;
+    }
+};
+
 class RecordingContext : public DrawingContext {
 public:
     std::vector<TextCall> texts;
+    std::vector<BitmapCall> bitmaps;
     std::vector<std::string> log;
     std::map<GdiObject, LogFont> fonts;
     GdiObject currentFont = stockObject(StockObject::SystemFont);
@@ -131,6 +145,16 @@ public:
     void rectangle(const Rect&) override {}
     void polyline(std::span<const Point>) override {}
     void polygon(std::span<const Point>) override {}
+    void drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap) override
+    {
+        log.push_back("drawMonoBitmap");
+        BitmapCall b;
+        b.dest = dest;
+        b.width = bitmap.width;
+        b.height = bitmap.height;
+        b.rows.assign(bitmap.rows.begin(), bitmap.rows.begin() + size_t(bitmap.bytesPerRow()) * size_t(bitmap.height));
+        bitmaps.push_back(std::move(b));
+    }
 };
 
 } // namespace quillon::test

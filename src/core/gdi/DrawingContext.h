@@ -168,6 +168,21 @@ constexpr int kMmTwips = 6;
 constexpr int kMmIsotropic = 7;
 constexpr int kMmAnisotropic = 8;
 
+// A 1-bit picture of printer dots: width x height dots, rows from top to bottom, each row
+// bytesPerRow() bytes with the leftmost dot in the most significant bit. A set bit is a black dot;
+// a clear bit is paper and paints nothing, so a picture never covers what lies under it.
+struct MonoBitmap {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::span<const uint8_t> rows; // height * bytesPerRow() bytes
+
+    constexpr int32_t bytesPerRow() const { return (width + 7) / 8; }
+    constexpr bool valid() const
+    {
+        return width > 0 && height > 0 && rows.size() >= size_t(bytesPerRow()) * size_t(height);
+    }
+};
+
 class DrawingContext {
 public:
     virtual ~DrawingContext() = default;
@@ -205,6 +220,10 @@ public:
     virtual void rectangle(const Rect& r) = 0;
     virtual void polyline(std::span<const Point> points) = 0;
     virtual void polygon(std::span<const Point> points) = 0;
+
+    // Draws the black dots of bitmap stretched onto dest (logical units, right and bottom
+    // exclusive); its clear bits leave the surface as it was.
+    virtual void drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap) = 0;
 };
 
 } // namespace quillon

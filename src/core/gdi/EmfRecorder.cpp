@@ -370,4 +370,9 @@ void EmfRecorder::polygon(std::span<const Point> points)
     polyRecord(EMR_POLYGON, points);
 }
 
+void EmfRecorder::drawMonoBitmap(const Rect&, const MonoBitmap&)
+{
+    // Not recorded yet.
+}
+
 } // namespace quillon

@@ -53,6 +53,7 @@ public:
     void rectangle(const Rect& r) override;
     void polyline(std::span<const Point> points) override;
     void polygon(std::span<const Point> points) override;
+    void drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap) override;
 
 private:
     using Kind = GdiObjectKind;

@@ -2,6 +2,8 @@
 // The settings record: one per process, read by the intake and the print-stream emulation; and
 // the one table of the stored values' names, defaults and limits.
 
+#include "escp/Emulation.h"
+
 #include <string>
 #include <vector>
 
@@ -31,6 +33,7 @@ constexpr const char* kDefaultPreview = kOff; // as stored; a fresh record previ
 constexpr const char* kPageOrient = "PageOrient";
 constexpr const char* kPortrait = "P";
 constexpr const char* kLandscape = "L";
+constexpr const char* kEmulation = "Emulation"; // "simple", "fx" or "lq"
 
 inline std::string peekPathName(int i) { return kPeekPath + std::to_string(i); }
 
@@ -43,6 +46,7 @@ struct TSettings {
     std::string PageOrient = settings::kPortrait;
     bool Preview = true;
     std::vector<std::string> PeekPaths;
+    PrinterEmulation Emulation = PrinterEmulation::Simple;
 };
 
 } // namespace quillon
