@@ -2,18 +2,25 @@
 
 #include "intake/JobSetup.h"
 #include "report/MainReportDesign.h"
+#include "settings/Settings.h"
+
+#include <iostream>
 
 namespace quillon {
 
 PrintEngine::PrintEngine(const TSettings& settings, ReportPrinter& printer, FileAccess& files,
                          ReportProgress& progress)
     : m_settings(settings), m_printer(printer), m_renderer(m_state, settings),
-      m_report(printer, files, progress)
+      m_epson(m_state, settings), m_report(printer, files, progress)
 {
     applyMainReportDesign(m_report);
     m_report.OnPaintPage = [this](TVxReport& sender, TVxCanvas& canvas, bool& stop) {
-        m_renderer.RAPPaintPage(sender, canvas, stop);
+        if (m_emulation == PrinterEmulation::Simple)
+            m_renderer.RAPPaintPage(sender, canvas, stop);
+        else
+            m_epson.RAPPaintPage(sender, canvas, stop);
     };
+    m_epson.notice = [](const std::string& text) { std::cerr << "quillon: " << text << '\n'; };
 }
 
 bool PrintEngine::runJob(ByteSource& stream, std::string_view header, const std::string& title)
@@ -21,10 +28,21 @@ bool PrintEngine::runJob(ByteSource& stream, std::string_view header, const std:
     // The stream is borrowed for this job only.
     struct Borrow {
         PageRenderer& renderer;
-        ~Borrow() { renderer.JobFile = nullptr; }
-    } borrow{m_renderer};
+        epson::EpsonRenderer& epson;
+        ~Borrow()
+        {
+            renderer.JobFile = nullptr;
+            epson.JobFile = nullptr;
+        }
+    } borrow{m_renderer, m_epson};
     m_renderer.JobFile = &stream;
     prepareJob(m_state, m_settings, m_printer, header, title, m_report, m_renderer);
+    m_emulation = m_settings.Emulation;
+    if (m_emulation != PrinterEmulation::Simple) {
+        m_epson.JobFile = &stream;
+        m_epson.JobFontSize = m_renderer.JobFontSize;
+        m_epson.startJob(m_emulation);
+    }
     return m_report.Run();
 }
 

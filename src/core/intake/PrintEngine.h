@@ -4,8 +4,10 @@
 
 #include "escp/PageRenderer.h"
 #include "escp/PrinterState.h"
+#include "escp/epson/EpsonRenderer.h"
 #include "report/VxReport.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +29,7 @@ public:
     PrintEngine(const PrintEngine&) = delete;
     PrintEngine& operator=(const PrintEngine&) = delete;
 
-    // One job: resets the emulated printer, reads the job markers in header (the first bytes of
+    // One job, read for the settings' emulation: resets the emulated printer, reads the job markers in header (the first bytes of
     // the stream), sets the report up for the file (title, orientation, destination by the
     // settings' Preview) and runs it, reading the pages from stream. The report's result.
     bool runJob(ByteSource& stream, std::string_view header, const std::string& title);
@@ -36,6 +38,9 @@ public:
     const TVxReport& report() const { return m_report; }
     TPrinterState& state() { return m_state; }
     PageRenderer& renderer() { return m_renderer; }
+    epson::EpsonRenderer& epsonRenderer() { return m_epson; }
+    // Where the Epson emulations tell of commands they skipped (standard error when unset).
+    void setNotice(std::function<void(const std::string&)> notice) { m_epson.notice = std::move(notice); }
     ReportPrinter& printer() { return m_printer; }
     const TSettings& settings() const { return m_settings; }
 
@@ -44,6 +49,8 @@ private:
     ReportPrinter& m_printer;
     TPrinterState m_state;
     PageRenderer m_renderer;
+    epson::EpsonRenderer m_epson;
+    PrinterEmulation m_emulation = PrinterEmulation::Simple; // of the running job
     TVxReport m_report;
 };
 
