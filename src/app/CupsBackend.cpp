@@ -4,6 +4,7 @@
 #include "JobSession.h"
 #include "OutputTarget.h"
 #include "PdfPrinter.h"
+#include "TargetQueue.h"
 #include "posix/DescriptorIo.h"
 #include "posix/PrivateCopy.h"
 #include "report/ReportProgress.h"
@@ -250,27 +251,11 @@ int CupsBackend::runToQueue(int input)
 {
     const std::string& target = m_device.target;
     const char* self = std::getenv("PRINTER");
-    if (self && target == self)
-        return finish(BackendStop, "the queue " + target + " would print onto itself: point its quillon: URI at another queue");
-
     say("STATE:", "+connecting-to-device");
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, target.c_str(), nullptr);
+    const TargetVerdict verdict = checkTargetQueue(target, self ? self : "");
     say("STATE:", "-connecting-to-device");
-    if (!dest) {
-        const ipp_status_t why = cupsLastError();
-        if (why == IPP_STATUS_ERROR_NOT_FOUND || why < IPP_STATUS_REDIRECTION_OTHER_SITE)
-            return finish(BackendStop, "there is no queue " + target + " on this print server");
-        return finish(BackendRetry, "cannot reach the print server: " + std::string(cupsLastErrorString()));
-    }
-    const char* deviceUri = cupsGetOption("device-uri", dest->num_options, dest->options);
-    const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-    const bool loops = deviceUri && std::strncmp(deviceUri, "quillon:", 8) == 0;
-    const bool refuses = accepting && std::strcmp(accepting, "false") == 0;
-    cupsFreeDests(1, dest);
-    if (loops)
-        return finish(BackendStop, "the queue " + target + " is a Quillon Print queue itself: point the quillon: URI at a printer's queue");
-    if (refuses)
-        return finish(BackendRetry, "the queue " + target + " is not accepting jobs");
+    if (verdict.kind != TargetVerdict::Kind::Ready)
+        return finish(verdict.kind == TargetVerdict::Kind::Stop ? BackendStop : BackendRetry, verdict.reason);
 
     m_options.print = true;
     m_options.printerName = target;

@@ -277,3 +277,27 @@ TEST_F(CupsBackend, WritesPdfFilesIntoAFolderAsCupsOwnUser)
     ASSERT_EQ(::stat(pdf.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, lp->pw_uid) << "the backend does not run as root";
 }
+
+TEST_F(CupsBackend, AQueueThatWouldPrintOntoItselfStopsWithAReasonAndNoJobGoesRound)
+{
+    // One queue forwards to itself, one to a class that holds it, one to another DOS queue.
+    ASSERT_TRUE(cups.addDeviceQueue("SELF", "quillon:/SELF")) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("CHAIN", "quillon:/SELF")) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("ROUND", "quillon:/ROUNDALL")) << cups.error();
+    ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", "ROUND", "-c", "ROUNDALL"}).exitCode, 0);
+    ASSERT_EQ(CupsScheduler::run({"cupsenable", "ROUNDALL"}).exitCode, 0);
+    ASSERT_EQ(CupsScheduler::run({"cupsaccept", "ROUNDALL"}).exitCode, 0);
+    ASSERT_GT(submit({"-d", "SELF", spool("a.prn", "petla\r\n")}), 0);
+    ASSERT_GT(submit({"-d", "ROUND", spool("b.prn", "petla\r\n")}), 0);
+    ASSERT_GT(submit({"-d", "CHAIN", spool("c.prn", "petla\r\n")}), 0);
+
+    const std::string self = waitForLpstat({"-p", "SELF"}, "disabled", 20000);
+    EXPECT_NE(self.find("the queue SELF would print onto itself"), std::string::npos) << self;
+    const std::string round = waitForLpstat({"-p", "ROUND"}, "disabled", 20000);
+    EXPECT_NE(round.find("the class ROUNDALL holds the queue ROUND itself"), std::string::npos) << round;
+    const std::string chain = waitForLpstat({"-p", "CHAIN"}, "disabled", 20000);
+    EXPECT_NE(chain.find("the queue SELF is a Quillon Print queue itself"), std::string::npos) << chain;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::string all = tool({"lpstat", "-W", "all", "-o"});
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3) << "only the jobs sent: " << all;
+}
