@@ -168,7 +168,8 @@ bool CupsBackend::start(const std::vector<std::string>& args, const std::string&
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-" + m_job.id + "-XXXXXX";
     if (!::mkdtemp(folder.data())) {
-        say("ERROR:", errnoText("cannot make a temporary folder for the job (" + folder + ")", errno));
+        const int why = errno;
+        say("ERROR:", errnoText("cannot make a temporary folder for the job (" + folder + ")", why));
         m_status = BackendStop;
         return false;
     }
