@@ -84,6 +84,29 @@ bool applyOption(const std::string& name, const std::string& value, RenderOption
     return false;
 }
 
+// A PDF's permissions as an octal number: read and write bits only, never writable by others.
+bool parseFileMode(const std::string& value, unsigned& mode, std::string& error)
+{
+    if (value.empty() || value.size() > 4 || value.find_first_not_of("01234567") != std::string::npos) {
+        error = "the device URI's mode takes the octal permissions of the PDFs, such as 0644 or 0640, not \""
+            + value + "\"";
+        return false;
+    }
+    const unsigned parsed = unsigned(std::stoul(value, nullptr, 8));
+    if (parsed & 07000) {
+        error = "the device URI's mode \"" + value
+            + "\" sets the set-user-ID, set-group-ID or sticky bit: a PDF takes only read and write bits, such as 0644";
+        return false;
+    }
+    if (parsed & 0002) {
+        error = "the device URI's mode \"" + value
+            + "\" would let everyone change or empty the PDFs: take one that others may only read, such as 0644";
+        return false;
+    }
+    mode = parsed;
+    return true;
+}
+
 } // namespace
 
 std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string& error)
@@ -139,9 +162,14 @@ std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string&
             error = "the device URI's option \"" + pair + "\" is not NAME=VALUE";
             return std::nullopt;
         }
+        if (name == "mode" && device.kind == BackendDevice::Kind::PdfFolder) {
+            if (!parseFileMode(value, device.fileMode, error))
+                return std::nullopt;
+            continue;
+        }
         if (!isRenderOption(name)) {
             error = "the device URI has an unknown option \"" + name
-                + "\" (known: font-size, orientation, code-page)";
+                + "\" (known: font-size, orientation, code-page; mode for quillon:/pdf/FOLDER)";
             return std::nullopt;
         }
         device.options.emplace_back(name, value);

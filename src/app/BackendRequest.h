@@ -13,12 +13,15 @@ namespace quillon {
 
 // The device URI of a queue: quillon:/TARGET prints on the CUPS queue TARGET of the same server,
 // quillon:/pdf/FOLDER writes a PDF file per job into FOLDER. A query (?font-size=10&orientation=L&
-// code-page=852) sets the queue's rendering options.
+// code-page=852) sets the queue's rendering options; a PDF folder's query may also set the PDFs'
+// permissions (mode=0640).
 struct BackendDevice {
     enum class Kind { Queue, PdfFolder };
     Kind kind = Kind::Queue;
     std::string target; // the queue's name, or the folder's absolute path
     std::vector<std::pair<std::string, std::string>> options;
+    // The permissions of the PDFs in a folder: readable by everyone unless the URI says otherwise.
+    unsigned fileMode = 0644;
 };
 
 // Nothing, with error set, for a URI that names no destination or holds a malformed query.

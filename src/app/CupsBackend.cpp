@@ -4,6 +4,7 @@
 #include "JobSession.h"
 #include "OutputTarget.h"
 #include "PdfPrinter.h"
+#include "TargetQueue.h"
 #include "posix/DescriptorIo.h"
 #include "posix/PrivateCopy.h"
 #include "report/ReportProgress.h"
@@ -110,9 +111,10 @@ std::string userName()
     return pw ? pw->pw_name : std::to_string(::geteuid());
 }
 
-std::string errnoText(const std::string& what)
+// what failed and why: error is the errno of the failed call, taken before anything else ran.
+std::string errnoText(const std::string& what, int error)
 {
-    return what + ": " + std::strerror(errno);
+    return what + ": " + std::strerror(error);
 }
 
 // A copy of the data on fd in a file of its own that has no name: nothing is left behind
@@ -166,7 +168,8 @@ bool CupsBackend::start(const std::vector<std::string>& args, const std::string&
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-" + m_job.id + "-XXXXXX";
     if (!::mkdtemp(folder.data())) {
-        say("ERROR:", errnoText("cannot make a temporary folder for the job (" + folder + ")"));
+        const int why = errno;
+        say("ERROR:", errnoText("cannot make a temporary folder for the job (" + folder + ")", why));
         m_status = BackendStop;
         return false;
     }
@@ -227,8 +230,10 @@ int CupsBackend::run()
     if (!m_job.file.empty()) {
         Descriptor file(::open(m_job.file.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat st {};
-        if (file.get() < 0 || ::fstat(file.get(), &st) != 0)
-            return finish(BackendFailed, errnoText("cannot open the job's file " + m_job.file));
+        if (file.get() < 0 || ::fstat(file.get(), &st) != 0) {
+            const int why = errno;
+            return finish(BackendFailed, errnoText("cannot open the job's file " + m_job.file, why));
+        }
         fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_tempDir, error, &g_cancelled);
     } else {
         fd = copyToPrivateFile(STDIN_FILENO, m_tempDir, error, &g_cancelled);
@@ -250,27 +255,11 @@ int CupsBackend::runToQueue(int input)
 {
     const std::string& target = m_device.target;
     const char* self = std::getenv("PRINTER");
-    if (self && target == self)
-        return finish(BackendStop, "the queue " + target + " would print onto itself: point its quillon: URI at another queue");
-
     say("STATE:", "+connecting-to-device");
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, target.c_str(), nullptr);
+    const TargetVerdict verdict = checkTargetQueue(target, self ? self : "");
     say("STATE:", "-connecting-to-device");
-    if (!dest) {
-        const ipp_status_t why = cupsLastError();
-        if (why == IPP_STATUS_ERROR_NOT_FOUND || why < IPP_STATUS_REDIRECTION_OTHER_SITE)
-            return finish(BackendStop, "there is no queue " + target + " on this print server");
-        return finish(BackendRetry, "cannot reach the print server: " + std::string(cupsLastErrorString()));
-    }
-    const char* deviceUri = cupsGetOption("device-uri", dest->num_options, dest->options);
-    const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
-    const bool loops = deviceUri && std::strncmp(deviceUri, "quillon:", 8) == 0;
-    const bool refuses = accepting && std::strcmp(accepting, "false") == 0;
-    cupsFreeDests(1, dest);
-    if (loops)
-        return finish(BackendStop, "the queue " + target + " is a Quillon Print queue itself: point the quillon: URI at a printer's queue");
-    if (refuses)
-        return finish(BackendRetry, "the queue " + target + " is not accepting jobs");
+    if (verdict.kind != TargetVerdict::Kind::Ready)
+        return finish(verdict.kind == TargetVerdict::Kind::Stop ? BackendStop : BackendRetry, verdict.reason);
 
     m_options.print = true;
     m_options.printerName = target;
@@ -304,11 +293,11 @@ int CupsBackend::runToFolder(int input)
     const std::string& folder = m_device.target;
     std::string part = folder + "/.quillon-" + m_job.id + "-XXXXXX";
     const int created = ::mkostemp(part.data(), O_CLOEXEC);
-    if (created < 0)
+    if (created < 0) {
+        const int why = errno; // looking up the user's name sets errno
         return finish(BackendStop, errnoText("cannot write into " + folder + " (the backend runs as user "
-                                             + userName() + ")"));
-    // The PDF is for the people of the office, not only for the backend's user.
-    ::fchmod(created, 0644);
+                                             + userName() + ")", why));
+    }
     ::close(created);
     setPartFile(part);
     struct RemovePart {
@@ -321,7 +310,10 @@ int CupsBackend::runToFolder(int input)
         }
     } removePart{part};
 
-    auto printer = makePrinter(OutputKind::PdfFile, m_options, part);
+    // The PDF is for the people of the office, not only for the backend's user: its permissions
+    // are the URI's, whatever umask CUPS gave the backend.
+    auto printer = std::make_unique<PdfFilePrinter>(part, m_options.codePage);
+    printer->setFileMode(m_device.fileMode);
     BackendProgress progress;
     const TSettings settings = jobSettings(m_options);
     JobSession session(std::move(printer), settings, progress, m_tempDir);
@@ -339,8 +331,9 @@ int CupsBackend::runToFolder(int input)
     const std::string stem = folder + "/" + fileNameFor(m_job);
     std::string name = stem + ".pdf";
     for (int n = 2; ::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) != 0; ++n) {
-        if (errno != EEXIST || n > 999)
-            return finish(BackendFailed, errnoText("cannot name the PDF " + name));
+        const int why = errno;
+        if (why != EEXIST || n > 999)
+            return finish(BackendFailed, errnoText("cannot name the PDF " + name, why));
         name = stem + "-" + std::to_string(n) + ".pdf";
     }
     part.clear();

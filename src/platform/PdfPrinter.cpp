@@ -38,8 +38,9 @@ bool schedulerReachable(std::string* why = nullptr)
 {
     http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
     if (!http) {
+        // libcups keeps the cause; errno is gone by the time httpConnect2 has cleaned up.
         if (why)
-            *why = std::string(cupsServer()) + ": " + std::strerror(errno);
+            *why = std::string(cupsServer()) + ": " + cupsLastErrorString();
         return false;
     }
     httpClose(http);
@@ -294,7 +295,8 @@ int CupsPrinter::documentFile()
     std::string path = QDir::tempPath().toStdString() + "/quillon-print-XXXXXX";
     m_docFile = ::mkostemp(path.data(), O_CLOEXEC);
     if (m_docFile < 0) {
-        m_error = "cannot make the print document in " + QDir::tempPath().toStdString() + ": " + std::strerror(errno);
+        const int why = errno;
+        m_error = "cannot make the print document in " + QDir::tempPath().toStdString() + ": " + std::strerror(why);
         return -1;
     }
     ::unlink(path.c_str());

@@ -86,6 +86,8 @@ public:
     ~PdfFilePrinter() override;
 
     bool selectDefaultPrinter() override { return true; }
+    // The finished file's permissions; without it, those the umask gives a new file.
+    void setFileMode(mode_t mode) { m_file.setMode(mode); }
     // Completes the file (written beside its name and renamed when whole); false, with
     // lastError(), when it could not be written.
     bool finish();

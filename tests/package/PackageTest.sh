@@ -23,6 +23,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libcups2 fonts-liberation2 fonts-dejavu-core; do
   grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
+# Each package once: the declared list and the libraries dpkg-shlibdeps finds must not overlap.
+twice=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends" | sort | uniq -d)
+[ -z "$twice" ] || fail "Depends names $(tr '\n' ' ' <<<"$twice")more than once: $depends"
 [ "$(dpkg-deb -f "$deb" Recommends)" = cups ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 root=$work/root
@@ -31,6 +34,7 @@ for f in usr/bin/quillon-render usr/lib/cups/backend/quillon \
          usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
          usr/lib/systemd/user/quillon-watch.service \
          usr/share/man/man1/quillon-render.1.gz usr/share/man/man1/quillon-print.1.gz \
+         usr/share/man/man8/quillon.8.gz \
          usr/share/icons/hicolor/scalable/apps/quillon-print.svg \
          usr/share/doc/quillon-print/copyright usr/share/doc/quillon-print/changelog.gz; do
   [ -f "$root/$f" ] || fail "missing /$f"
@@ -49,8 +53,8 @@ for entry in usr/share/applications/quillon-print.desktop etc/xdg/autostart/quil
   desktop-file-validate "$root/$entry" || fail "desktop-file-validate /$entry"
 done
 # The manual pages format without warnings.
-for page in quillon-render quillon-print; do
-  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+for page in man1/quillon-render.1 man1/quillon-print.1 man8/quillon.8; do
+  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/$page.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done
 

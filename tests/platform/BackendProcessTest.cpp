@@ -81,6 +81,9 @@ TEST_F(BackendProcess, BadJobsFailWithAReasonAndLeaveNothingBehind)
          "ERROR: the job's option font-size takes a whole number from 6 to 12"},
         {"a bad URI option", "tekst", "?code-page=1250", "", kStop, "ERROR: the queue's device URI: code-page"},
         {"an unknown URI option", "tekst", "?colour=red", "", kStop, "unknown option \"colour\""},
+        {"a mode that is not octal", "tekst", "?mode=u%3Drw", "", kStop, "mode takes the octal permissions of the PDFs"},
+        {"a set-id mode", "tekst", "?mode=4644", "", kStop, "mode \"4644\" sets the set-user-ID"},
+        {"a mode writable by others", "tekst", "?mode=0666", "", kStop, "mode \"0666\" would let everyone change"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -94,6 +97,10 @@ TEST_F(BackendProcess, BadJobsFailWithAReasonAndLeaveNothingBehind)
     BackendRun r = runBackend({"5", "jan", "t", "1", ""}, "quillon:/pdf" + dir.file("nowhere"), tmpDir(), "x");
     EXPECT_EQ(r.exitCode, kStop) << "a folder it cannot write stops the queue";
     EXPECT_NE(r.err.find("ERROR: cannot write into " + dir.file("nowhere")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": No such file or directory"), std::string::npos) << "the real cause: " << r.err;
+    r = runBackend({"5", "jan", "t", "1", ""}, "quillon:/paper?mode=0644", tmpDir(), "x");
+    EXPECT_EQ(r.exitCode, kStop) << "a mode is for PDF folders only";
+    EXPECT_NE(r.err.find("unknown option \"mode\""), std::string::npos) << r.err;
     r = runBackend({"x5", "jan", "t", "1", ""}, pdfUri(), tmpDir(), "x");
     EXPECT_EQ(r.exitCode, kFailed);
     EXPECT_EQ(entries(tmpDir()), 0u);

@@ -256,7 +256,7 @@ TEST_F(CupsBackend, TwoHundredJobsFromEightClientsArriveOnceEachWithTheirPages)
     EXPECT_EQ(cups.waitForJobs("paper", kJobs + 1, 0).size(), size_t(kJobs));
 }
 
-TEST_F(CupsBackend, WritesPdfFilesIntoAFolderAsCupsOwnUser)
+TEST_F(CupsBackend, WritesPdfFilesIntoAFolderAsCupsOwnUserReadableByOthersOrWithTheUrisMode)
 {
     const std::string folder = dir.file("pdf");
     fs::create_directory(folder);
@@ -265,9 +265,13 @@ TEST_F(CupsBackend, WritesPdfFilesIntoAFolderAsCupsOwnUser)
     ASSERT_EQ(::chown(folder.c_str(), lp->pw_uid, lp->pw_gid), 0);
     fs::permissions(dir.path(), fs::perms(0755));
     ASSERT_TRUE(cups.addDeviceQueue("DOSPDF", "quillon:/pdf" + folder)) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("DOSPDF2", "quillon:/pdf" + folder + "?mode=0640")) << cups.error();
     const int id = submit({"-d", "DOSPDF", "-t", "Lista płac", spool("p.prn", pagesOf(kPolishCp852, 2))});
     ASSERT_GT(id, 0);
+    const int id2 = submit({"-d", "DOSPDF2", "-t", "grupa", spool("g.prn", "dla grupy\r\n")});
+    ASSERT_GT(id2, 0);
     const std::string pdf = folder + "/" + std::to_string(id) + "-Lista_p__ac.pdf";
+    const std::string pdf2 = folder + "/" + std::to_string(id2) + "-grupa.pdf";
     for (int i = 0; i < 300 && !fs::exists(pdf); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(fs::exists(pdf)) << cups.logTail() << tool({"ls", "-la", folder});
@@ -276,4 +280,49 @@ TEST_F(CupsBackend, WritesPdfFilesIntoAFolderAsCupsOwnUser)
     struct stat st {};
     ASSERT_EQ(::stat(pdf.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, lp->pw_uid) << "the backend does not run as root";
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "the office reads the PDFs, whatever umask CUPS gives the backend";
+    for (int i = 0; i < 300 && !fs::exists(pdf2); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(::stat(pdf2.c_str(), &st), 0) << cups.logTail();
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the URI's mode";
+}
+
+TEST_F(CupsBackend, AFolderTheBackendCannotWriteStopsTheQueueWithTheRealCause)
+{
+    const std::string folder = dir.file("root-only");
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions(dir.path(), fs::perms(0755));
+    ASSERT_TRUE(cups.addDeviceQueue("DOSPDF", "quillon:/pdf" + folder)) << cups.error();
+    ASSERT_GT(submit({"-d", "DOSPDF", spool("p.prn", "nie tutaj\r\n")}), 0);
+    const std::string printer = waitForLpstat({"-p", "DOSPDF"}, "disabled", 20000);
+    ASSERT_NE(printer.find("disabled"), std::string::npos) << printer;
+    EXPECT_NE(printer.find("cannot write into " + folder + " (the backend runs as user lp)"), std::string::npos) << printer;
+    EXPECT_TRUE(printer.find("Permission denied") != std::string::npos || printer.find("Brak dostępu") != std::string::npos)
+        << printer;
+    EXPECT_EQ(printer.find("Success"), std::string::npos) << printer;
+}
+
+TEST_F(CupsBackend, AQueueThatWouldPrintOntoItselfStopsWithAReasonAndNoJobGoesRound)
+{
+    // One queue forwards to itself, one to a class that holds it, one to another DOS queue.
+    ASSERT_TRUE(cups.addDeviceQueue("SELF", "quillon:/SELF")) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("CHAIN", "quillon:/SELF")) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("ROUND", "quillon:/ROUNDALL")) << cups.error();
+    ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", "ROUND", "-c", "ROUNDALL"}).exitCode, 0);
+    ASSERT_EQ(CupsScheduler::run({"cupsenable", "ROUNDALL"}).exitCode, 0);
+    ASSERT_EQ(CupsScheduler::run({"cupsaccept", "ROUNDALL"}).exitCode, 0);
+    ASSERT_GT(submit({"-d", "SELF", spool("a.prn", "petla\r\n")}), 0);
+    ASSERT_GT(submit({"-d", "ROUND", spool("b.prn", "petla\r\n")}), 0);
+    ASSERT_GT(submit({"-d", "CHAIN", spool("c.prn", "petla\r\n")}), 0);
+
+    const std::string self = waitForLpstat({"-p", "SELF"}, "disabled", 20000);
+    EXPECT_NE(self.find("the queue SELF would print onto itself"), std::string::npos) << self;
+    const std::string round = waitForLpstat({"-p", "ROUND"}, "disabled", 20000);
+    EXPECT_NE(round.find("the class ROUNDALL holds the queue ROUND itself"), std::string::npos) << round;
+    const std::string chain = waitForLpstat({"-p", "CHAIN"}, "disabled", 20000);
+    EXPECT_NE(chain.find("the queue SELF is a Quillon Print queue itself"), std::string::npos) << chain;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::string all = tool({"lpstat", "-W", "all", "-o"});
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 3) << "only the jobs sent: " << all;
 }

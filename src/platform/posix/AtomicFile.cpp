@@ -37,7 +37,8 @@ bool AtomicFileWriter::open(std::string& error)
     m_temp = folderOfPath(m_path) + "/." + nameOfPath(m_path).substr(0, 200) + ".XXXXXX";
     m_fd = ::mkostemp(m_temp.data(), O_CLOEXEC);
     if (m_fd < 0) {
-        error = "cannot write " + m_path + ": " + std::strerror(errno);
+        const int why = errno;
+        error = "cannot write " + m_path + ": " + std::strerror(why);
         return false;
     }
     m_registration = std::make_unique<TempRegistration>(m_temp);
@@ -50,14 +51,17 @@ bool AtomicFileWriter::commit(std::string& error)
         error = "cannot write " + m_path;
         return false;
     }
-    const bool stored = ::fchmod(m_fd, newFileMode()) == 0 && ::fsync(m_fd) == 0;
+    const bool stored = ::fchmod(m_fd, m_mode ? *m_mode : newFileMode()) == 0 && ::fsync(m_fd) == 0;
     int why = errno;
     const bool closed = ::close(m_fd) == 0;
     if (stored && !closed)
         why = errno;
     m_fd = -1;
-    if (!stored || !closed || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
-        error = "cannot write " + m_path + ": " + std::strerror(stored && closed ? errno : why);
+    const bool renamed = stored && closed && ::rename(m_temp.c_str(), m_path.c_str()) == 0;
+    if (stored && closed && !renamed)
+        why = errno;
+    if (!renamed) {
+        error = "cannot write " + m_path + ": " + std::strerror(why);
         ::unlink(m_temp.c_str());
         return false;
     }
@@ -77,7 +81,8 @@ bool replaceFile(const std::string& path, std::span<const uint8_t> bytes, std::s
     if (!file.open(error))
         return false;
     if (!writeFully(file.fd(), bytes.data(), bytes.size())) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        const int why = errno;
+        error = "cannot write " + path + ": " + std::strerror(why);
         return false;
     }
     return file.commit(error);

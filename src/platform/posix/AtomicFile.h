@@ -8,8 +8,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+
+#include <sys/types.h>
 
 namespace quillon {
 
@@ -22,6 +25,8 @@ public:
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
+    // The file's permissions once committed; without it, those the umask gives a new file.
+    void setMode(mode_t mode) { m_mode = mode; }
     // Creates the temporary file beside the final name; false with the reason.
     bool open(std::string& error);
     // Where the contents go until commit.
@@ -34,6 +39,7 @@ private:
     std::string m_path;
     std::string m_temp;
     int m_fd = -1;
+    std::optional<mode_t> m_mode;
     std::unique_ptr<TempRegistration> m_registration;
 };
 
