@@ -1,9 +1,10 @@
-// libFuzzer target: any bytes as a spool file, through the page renderer into page pictures,
-// which are then played back.
+// libFuzzer target: any bytes as a spool file, through the page renderer of one of the three
+// emulations (by the input's size) into page pictures, which are then played back.
 
 #include "escp/ByteSource.h"
 #include "escp/PageRenderer.h"
 #include "escp/PrinterState.h"
+#include "escp/epson/EpsonRenderer.h"
 #include "gdi/EmfPlayer.h"
 #include "gdi/EmfRecorder.h"
 #include "report/FileAccess.h"
@@ -57,10 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TVxReport report(printer, files, progress);
     report.MargLeft = 300;
     PageRenderer renderer(state, settings);
+    epson::EpsonRenderer epsonRenderer(state, settings);
     MemorySource source(data, size);
     renderer.JobFile = &source;
     renderer.JobFontSize = 6 + int(size % 7);
     state.scale = renderer.JobFontSize / 12.0;
+    const PrinterEmulation emulation = PrinterEmulation(size % 3);
+    epsonRenderer.JobFile = &source;
+    epsonRenderer.JobFontSize = renderer.JobFontSize;
+    if (emulation != PrinterEmulation::Simple)
+        epsonRenderer.startJob(emulation);
 
     EmfRecorder page(Size{21000, 29700});
     EmfRecorder replay(Size{21000, 29700});
@@ -69,7 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         page.restart(Size{21000, 29700});
         {
             TVxCanvas canvas(page);
-            renderer.RAPPaintPage(report, canvas, stop);
+            if (emulation == PrinterEmulation::Simple)
+                renderer.RAPPaintPage(report, canvas, stop);
+            else
+                epsonRenderer.RAPPaintPage(report, canvas, stop);
         }
         replay.restart(Size{21000, 29700});
         playEmf(page.finish(), replay, {300, 0});

@@ -350,3 +350,14 @@ TEST(EpsonCharacters, InternationalSetsItalicTableAndUpperControlCodes)
     EXPECT_EQ(t[5].ref.y, t[4].ref.y);
     EXPECT_EQ(t[6].bytes, "\x88") << "ESC 6 prints 0x80-0x9F";
 }
+
+TEST(EpsonPage, FeedsPastTheEndOfTheLastSheetWasteNoPaperButTwoFormFeedsEjectABlankSheet)
+{
+    Epson fx(PrinterEmulation::Fx);
+    EXPECT_EQ(fx.render("A" + std::string(100, '\n')).size(), 1u) << "feeds that run off the sheet print nothing";
+    EXPECT_EQ(fx.render("A\x0c\r\n\r\n").size(), 1u);
+    const auto pages = fx.render("A\x0c\x0c" "B");
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_TRUE(pages[1].texts.empty());
+    EXPECT_EQ(pages[2].texts[0].bytes, "B");
+}

@@ -88,7 +88,11 @@ EpsonRenderer::Flow EpsonRenderer::formFeed()
     m_p.formY = m_p.topMargin;
     m_p.sheetY = m_p.topMargin;
     lineEnd();
-    return Flow::EndPage;
+    // A second form feed with nothing printed in between ejects a blank sheet.
+    if (m_sheetEnded)
+        return Flow::EndPage;
+    m_sheetEnded = true;
+    return Flow::Go;
 }
 
 EpsonRenderer::Step EpsonRenderer::control(uint8_t code)

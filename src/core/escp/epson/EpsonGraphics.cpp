@@ -36,8 +36,8 @@ std::vector<uint8_t> expandRunLength(std::string_view d, size_t produced)
 
 EpsonRenderer::Step EpsonRenderer::band(DotBand b, const std::vector<uint8_t>& rows)
 {
-    if (!fits(units(int64_t(b.height) * b.vstep)))
-        return {0, Flow::BreakBefore};
+    if (const Flow place = placeOnSheet(units(int64_t(b.height) * b.vstep)); place != Flow::Go)
+        return {0, place};
     b.y = m_p.sheetY;
     m_strip.add(b, rows, rightEdge());
     return {1, Flow::Go};

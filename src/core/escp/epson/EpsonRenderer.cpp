@@ -47,6 +47,7 @@ void EpsonRenderer::startJob(PrinterEmulation emulation)
     resetPrinter();
     m_offset = 0;
     m_needMore = false;
+    m_sheetEnded = false;
     m_reported.clear();
     m_face.clear();
 }
@@ -73,6 +74,13 @@ int32_t EpsonRenderer::cellHeight() const { return PointsToUnits(JobFontSize); }
 bool EpsonRenderer::fits(int32_t heightUnits) const
 {
     return m_p.sheetY <= 0 || units(m_p.sheetY) + heightUnits <= m_sheet.heightUnits;
+}
+
+EpsonRenderer::Flow EpsonRenderer::placeOnSheet(int32_t heightUnits) const
+{
+    if (m_sheetEnded)
+        return Flow::NewSheetBefore;
+    return fits(heightUnits) ? Flow::Go : Flow::BreakBefore;
 }
 
 void EpsonRenderer::breakSheet()
@@ -131,14 +139,12 @@ void EpsonRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopI
         const Step step = execute(token, bytes.substr(0, token.length));
         st.buffer.keepRest(bytes.substr(step.consumed));
         m_offset += step.consumed;
-        if (step.flow == Flow::BreakBefore) {
+        if (step.flow == Flow::BreakBefore)
             breakSheet();
+        if (step.flow == Flow::NewSheetBefore)
+            m_sheetEnded = false;
+        if (step.flow != Flow::Go) {
             StopIt = false;
-            return;
-        }
-        if (step.flow == Flow::EndPage) {
-            if (!st.buffer.empty() || !atEnd)
-                StopIt = false;
             return;
         }
     }
@@ -173,8 +179,8 @@ EpsonRenderer::Step EpsonRenderer::text(std::string_view bytes, bool controlsAsT
 {
     const int32_t H = cellHeight();
     const int32_t needed = m_p.doubleHeight ? 2 * H : H;
-    if (!fits(needed))
-        return {0, Flow::BreakBefore};
+    if (const Flow place = placeOnSheet(needed); place != Flow::Go)
+        return {0, place};
 
     const int64_t advance = m_p.charAdvance();
     std::string run;
@@ -202,11 +208,9 @@ EpsonRenderer::Step EpsonRenderer::text(std::string_view bytes, bool controlsAsT
             flushRun();
             m_p.x = m_p.leftMargin;
             lineEnd();
-            const Flow flow = feed(m_p.lineSpacing);
-            if (flow != Flow::Go)
-                return {i, flow};
-            if (!fits(needed))
-                return {i, Flow::BreakBefore};
+            feed(m_p.lineSpacing);
+            if (const Flow place = placeOnSheet(needed); place != Flow::Go)
+                return {i, place};
         }
         bool italic = false;
         if (m_p.table == CharTable::Italic && b >= 0xA0) {

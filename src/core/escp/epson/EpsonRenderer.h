@@ -44,8 +44,14 @@ public:
     const EpsonState& printer() const { return m_p; }
 
 private:
-    // What a token does to the page.
-    enum class Flow { Go, EndPage, BreakBefore };
+    // What a token does to the page. A form feed only marks the sheet as ended: the next sheet
+    // begins when something is printed on it, so feeds at the end of a job waste no paper.
+    enum class Flow {
+        Go,
+        EndPage,        // the token was taken and the page ends; another follows (a blank sheet)
+        BreakBefore,    // the form runs past the sheet: the token goes on top of a new sheet
+        NewSheetBefore, // a form feed came before: the token goes on the next sheet
+    };
     struct Step {
         size_t consumed;
         Flow flow;
@@ -72,6 +78,8 @@ private:
     void reverseFeed(int64_t distance);
     void lineEnd(); // what ends a line: one-line double width
     bool fits(int32_t heightUnits) const;
+    // Before anything is drawn: Go, or the flow that puts it on another sheet.
+    Flow placeOnSheet(int32_t heightUnits) const;
     void breakSheet();
 
     // Graphics.
@@ -102,6 +110,7 @@ private:
     bool m_upperPrintable = false; // ESC 6
     uint64_t m_offset = 0;         // of the buffer's front in the stream
     bool m_needMore = false;
+    bool m_sheetEnded = false; // a form feed ended the sheet; nothing printed since
     std::set<std::string> m_reported;
     std::u16string m_face;
     std::unique_ptr<char[]> m_chunk;
