@@ -44,7 +44,16 @@ bool percentDecode(const std::string& text, std::string& out)
 }
 
 
-constexpr const char* kOptionNames[] = {"font-size", "orientation", "code-page"};
+constexpr const char* kOptionNames[] = {"font-size", "orientation", "code-page", "emulation"};
+
+// "font-size, orientation, ...": the names the device URI may hold, for a message.
+std::string optionNames()
+{
+    std::string text;
+    for (const char* name : kOptionNames)
+        text += std::string(text.empty() ? "" : ", ") + name;
+    return text;
+}
 
 bool isRenderOption(const std::string& name)
 {
@@ -74,6 +83,14 @@ bool applyOption(const std::string& name, const std::string& value, RenderOption
             return true;
         }
         error = "orientation takes P or L, not \"" + value + "\"";
+        return false;
+    }
+    if (name == "emulation") {
+        if (auto emulation = parseEmulation(value)) {
+            options.emulation = *emulation;
+            return true;
+        }
+        error = "emulation takes " + settings::emulationNames() + ", not \"" + value + "\"";
         return false;
     }
     if (auto cp = codePageFromName(value)) {
@@ -168,8 +185,8 @@ std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string&
             continue;
         }
         if (!isRenderOption(name)) {
-            error = "the device URI has an unknown option \"" + name
-                + "\" (known: font-size, orientation, code-page; mode for quillon:/pdf/FOLDER)";
+            error = "the device URI has an unknown option \"" + name + "\" (known: " + optionNames()
+                + "; mode for quillon:/pdf/FOLDER)";
             return std::nullopt;
         }
         device.options.emplace_back(name, value);

@@ -13,8 +13,8 @@ namespace quillon {
 
 // The device URI of a queue: quillon:/TARGET prints on the CUPS queue TARGET of the same server,
 // quillon:/pdf/FOLDER writes a PDF file per job into FOLDER. A query (?font-size=10&orientation=L&
-// code-page=852) sets the queue's rendering options; a PDF folder's query may also set the PDFs'
-// permissions (mode=0640).
+// code-page=852&emulation=lq) sets the queue's rendering options; a PDF folder's query may also set
+// the PDFs' permissions (mode=0640).
 struct BackendDevice {
     enum class Kind { Queue, PdfFolder };
     Kind kind = Kind::Queue;
@@ -44,9 +44,9 @@ std::optional<BackendJob> parseBackendJob(const std::vector<std::string>& args, 
 // fails every job alike; a job's own options fail only that job.
 enum class OptionFault { None, Device, Job };
 
-// font-size, orientation and code-page: the device URI's value where it gives one, else the job's,
-// else the program's default. Other names in the job's options belong to CUPS and are passed
-// over; the URI may hold only these three.
+// font-size, orientation, code-page and emulation: the device URI's value where it gives one, else
+// the job's, else the program's default. Other names in the job's options belong to CUPS and are
+// passed over; the URI may hold only these four.
 OptionFault resolveRenderOptions(const BackendDevice& device, const std::string& jobOptions,
                                  RenderOptions& options, std::string& error);
 

@@ -36,6 +36,7 @@ TSettings jobSettings(const RenderOptions& o)
     settings.FontName = o.fontName;
     settings.FontSize = o.fontSize;
     settings.PageOrient = o.orientation;
+    settings.Emulation = o.emulation;
     settings.Preview = false;
     return settings;
 }

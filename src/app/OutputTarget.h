@@ -21,7 +21,7 @@ OutputKind outputKindOf(const RenderOptions& options);
 // The file of one PNG page: "out.png" gives "out-0001.png" for page 1.
 std::string pngPageName(const std::string& output, int page);
 
-// The settings of a job printed with these options: font, font size and orientation.
+// The settings of a job printed with these options: font, font size, orientation and emulation.
 TSettings jobSettings(const RenderOptions& options);
 
 // The printer a run prints on: the whole A4 sheet for files, a PDF file at output, or the CUPS

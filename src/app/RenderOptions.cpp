@@ -20,6 +20,8 @@ const char* const kRenderUsage =
     "      --font-size N        default font size, 6 to 12 (default 12)\n"
     "      --orientation P|L    default orientation (default P)\n"
     "      --font NAME          font face (default \"Courier New\")\n"
+    "      --emulation E        the printer the stream is read for: simple (default), fx (Epson\n"
+    "                           9-pin) or lq (Epson 24-pin)\n"
     "      --code-page CP       the DOS code page of the input's text: 852 (default), 437, 850,\n"
     "                           mazovia or kamenicky\n"
     "      --dpi N              resolution of PNG pages (default 150)\n"
@@ -97,6 +99,15 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         } else if (a == "--font") {
             if (!value(o.fontName))
                 return std::nullopt;
+        } else if (a == "--emulation") {
+            if (!value(v))
+                return std::nullopt;
+            auto emulation = parseEmulation(v);
+            if (!emulation) {
+                error = "--emulation takes " + settings::emulationNames();
+                return std::nullopt;
+            }
+            o.emulation = *emulation;
         } else if (a == "--code-page") {
             if (!value(v))
                 return std::nullopt;

@@ -22,6 +22,7 @@ struct RenderOptions {
     int fontSize = settings::kFontSize.def;
     std::string orientation = settings::kPortrait;
     std::string fontName = settings::kDefaultFontName;
+    PrinterEmulation emulation = settings::kDefaultEmulation;
     DosCodePage codePage = DosCodePage::Cp852;
     int dpi = 150;
 };

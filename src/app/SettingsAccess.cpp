@@ -38,7 +38,7 @@ std::string describeSettings(const TSettings& s)
     auto line = [](const std::string& name, const std::string& value) { return name + "=" + value + "\n"; };
     std::string text = line(kFontName, s.FontName) + line(kFontSize.name, std::to_string(s.FontSize))
         + line(kPollingFreq.name, std::to_string(s.PollingFreq)) + line(kPageOrient, s.PageOrient)
-        + line(kPreview, s.Preview ? kOn : kOff);
+        + line(kPreview, s.Preview ? kOn : kOff) + line(kEmulation, std::string(emulationName(s.Emulation)));
     for (size_t i = 0; i < s.PeekPaths.size(); ++i)
         text += line(peekPathName(int(i)), s.PeekPaths[i]);
     return text;

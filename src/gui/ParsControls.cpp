@@ -6,6 +6,7 @@
 #include <QFontInfo>
 
 #include <algorithm>
+#include <iterator>
 
 namespace quillon {
 
@@ -22,6 +23,25 @@ int fontSizeOfEntry(const QString& entry)
     bool ok = false;
     const int size = entry.left(2).trimmed().toInt(&ok);
     return ok ? size : 0;
+}
+
+QStringList emulationEntries()
+{
+    QStringList entries;
+    for (PrinterEmulation e : settings::kEmulations) {
+        switch (e) {
+        case PrinterEmulation::Simple:
+            entries << QStringLiteral("Prosta (zgodna)");
+            break;
+        case PrinterEmulation::Fx:
+            entries << QStringLiteral("Epson FX (9 igieł)");
+            break;
+        case PrinterEmulation::Lq:
+            entries << QStringLiteral("Epson LQ (24 igły)");
+            break;
+        }
+    }
+    return entries;
 }
 
 QString pollingLabel(int seconds)
@@ -72,6 +92,8 @@ void readControls(const TSettings& s, ParsControls& c)
         c.pathLines << QString::fromStdString(p);
     c.landscape = s.PageOrient == settings::kLandscape;
     c.preview = s.Preview;
+    c.emulationIndex = int(std::find(std::begin(settings::kEmulations), std::end(settings::kEmulations), s.Emulation)
+                           - std::begin(settings::kEmulations));
 }
 
 void writeControls(const ParsControls& c, TSettings& s)
@@ -89,6 +111,8 @@ void writeControls(const ParsControls& c, TSettings& s)
     }
     s.PageOrient = std::string(c.landscape ? settings::kLandscape : settings::kPortrait);
     s.Preview = c.preview;
+    if (c.emulationIndex >= 0 && size_t(c.emulationIndex) < std::size(settings::kEmulations))
+        s.Emulation = settings::kEmulations[c.emulationIndex];
 }
 
 QStringList sortedUniqueIgnoringCase(QStringList names)

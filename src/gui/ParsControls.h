@@ -20,12 +20,16 @@ struct ParsControls {
     QStringList pathLines;  // the lines of the folder-pattern field
     bool landscape = false; // the second orientation item
     bool preview = false;
+    int emulationIndex = 0; // in emulationEntries()
 };
 
 // " 6 pkt" .. "12 pkt": the font sizes in rising order, as "%2d pkt" writes them.
 QStringList fontSizeEntries();
 // The number in the first two characters of a size entry, 0 when there is none.
 int fontSizeOfEntry(const QString& entry);
+// "Prosta (zgodna)", "Epson FX (9 igieł)", "Epson LQ (24 igły)": the emulations as the user
+// chooses them, in the order of settings::kEmulations.
+QStringList emulationEntries();
 // "7 sek.": the slider's label.
 QString pollingLabel(int seconds);
 

@@ -61,7 +61,7 @@ void TFontSample::paintEvent(QPaintEvent*)
 TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Qvp Print (parametry)"));
-    setFixedSize(353, 359);
+    setFixedSize(353, 417);
     QFont base = font();
     base.setPointSize(8);
     setFont(base);
@@ -120,17 +120,22 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     cbPreviewOn = new QCheckBox(QStringLiteral("Włącz podgląd"), gbOtherParams);
     cbPreviewOn->setGeometry(16, 32, 140, 17);
 
+    gbEmulation = new QGroupBox(QStringLiteral("Emulacja drukarki"), this);
+    gbEmulation->setGeometry(0, 327, 353, 52);
+    cbEmulation = new QComboBox(gbEmulation);
+    cbEmulation->setGeometry(10, 20, 255, 22);
+
     bbHelp = new QPushButton(themeIcon("help-contents"), QStringLiteral("&Pomoc"), this);
-    bbHelp->setGeometry(8, 329, 75, 27);
+    bbHelp->setGeometry(8, 387, 75, 27);
     bbHelp->setAutoDefault(false);
     bbAbout = new QPushButton(themeIcon("help-about"), QStringLiteral("&O programie"), this);
-    bbAbout->setGeometry(88, 329, 89, 27);
+    bbAbout->setGeometry(88, 387, 89, 27);
     bbAbout->setAutoDefault(false);
     btAnuluj = new QPushButton(themeIcon("dialog-cancel"), QStringLiteral("&Anuluj"), this);
-    btAnuluj->setGeometry(197, 329, 75, 27);
+    btAnuluj->setGeometry(197, 387, 75, 27);
     btAnuluj->setAutoDefault(false);
     btOK = new QPushButton(themeIcon("dialog-ok"), QStringLiteral("O&K"), this);
-    btOK->setGeometry(277, 329, 75, 27);
+    btOK->setGeometry(277, 387, 75, 27);
     btOK->setDefault(true);
     connect(bbHelp, &QPushButton::clicked, this, [] { showHelp(); });
     connect(bbAbout, &QPushButton::clicked, this, [this] { ShowAbout(this); });
@@ -146,6 +151,7 @@ void TParsForm::FormCreate()
     cbFontSizes->clear();
     cbFontSizes->addItems(fontSizeEntries());
     fcbFontNames->addItems(fixedPitchFontFamilies());
+    cbEmulation->addItems(emulationEntries());
 }
 
 ParsControls TParsForm::controls() const
@@ -161,6 +167,7 @@ ParsControls TParsForm::controls() const
     c.pathLines = mePaths->toPlainText().split(QLatin1Char('\n'));
     c.landscape = rbLandscape->isChecked();
     c.preview = cbPreviewOn->isChecked();
+    c.emulationIndex = cbEmulation->currentIndex();
     return c;
 }
 
@@ -174,6 +181,7 @@ void TParsForm::setControls(const ParsControls& c)
     mePaths->setPlainText(c.pathLines.join(QLatin1Char('\n')));
     (c.landscape ? rbLandscape : rbPortrait)->setChecked(true);
     cbPreviewOn->setChecked(c.preview);
+    cbEmulation->setCurrentIndex(c.emulationIndex);
 }
 
 void TParsForm::ReadWriteControls(const std::string& mode)

@@ -1,6 +1,6 @@
 #pragma once
 // The settings dialog: polling interval, folder patterns, font and size with a sample drawn in
-// the DOS character set, page orientation and the preview switch.
+// the DOS character set, page orientation, the preview switch and the printer emulation.
 
 #include "ParsControls.h"
 
@@ -67,6 +67,8 @@ public:
     QRadioButton* rbLandscape;
     QGroupBox* gbOtherParams;
     QCheckBox* cbPreviewOn;
+    QGroupBox* gbEmulation;
+    QComboBox* cbEmulation;
     QPushButton* bbHelp;
     QPushButton* bbAbout;
     QPushButton* btAnuluj;

@@ -87,6 +87,7 @@ TEST(SettingsStore, FreshAccountGetsTheDefaultsAndAnEmptyKey)
     EXPECT_EQ(s.PageOrient, "P");
     EXPECT_FALSE(s.Preview);
     EXPECT_EQ(s.PeekPaths, std::vector<std::string>{kDefault});
+    EXPECT_EQ(s.Emulation, PrinterEmulation::Simple);
 }
 
 TEST(SettingsStore, NumbersAreParsedAndLimited)
@@ -127,6 +128,29 @@ TEST(SettingsStore, ComparisonsAreExact)
     EXPECT_EQ(load(store).FontName, "");
 }
 
+TEST(SettingsStore, TheEmulationComesBackAsStoredAndAnyOtherTextIsTheSimplePrinter)
+{
+    for (PrinterEmulation e : {PrinterEmulation::Fx, PrinterEmulation::Lq, PrinterEmulation::Simple}) {
+        MemoryStore store;
+        TSettings s;
+        s.Emulation = e;
+        ReadWriteSettings("WRITE", s, store, kDefault);
+        EXPECT_EQ(load(store).Emulation, e) << emulationName(e);
+    }
+    for (const char* text : {"LQ", "lq ", "epson", "", "fx\n"}) {
+        MemoryStore store;
+        store.set("Emulation", "fx");
+        store.set("Emulation", text);
+        EXPECT_EQ(load(store).Emulation, PrinterEmulation::Simple) << text;
+    }
+    MemoryStore wrong;
+    wrong.wrongType = {"Emulation"};
+    TSettings s;
+    s.Emulation = PrinterEmulation::Lq;
+    EXPECT_THROW(ReadWriteSettings("READ", s, wrong, kDefault), ESettingsError);
+    EXPECT_EQ(s.Emulation, PrinterEmulation::Lq) << "an unreadable value changes nothing";
+}
+
 TEST(SettingsStore, PatternListStopsAtTheFirstGap)
 {
     MemoryStore store;
@@ -161,7 +185,7 @@ TEST(SettingsStore, StoreWritesExactlyTheRecordInOrder)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"FontName", "Liberation Mono"}, {"FontSize", "9"},    {"PollingFreq", "3"},
         {"PeekPath0", "/a/*.prn"},       {"PeekPath1", "/b/*.prn"}, {"PageOrient", "L"},
-        {"Preview", "ON"},
+        {"Preview", "ON"},        {"Emulation", "simple"},
     };
     EXPECT_EQ(store.values, expected);
 
@@ -174,7 +198,7 @@ TEST(SettingsStore, StoreWritesExactlyTheRecordInOrder)
     for (int i = 0; i < 101; ++i)
         s.PeekPaths.push_back("/p" + std::to_string(i));
     ReadWriteSettings("WRITE", s, store, kDefault);
-    EXPECT_EQ(store.values.size(), 5u + 101u);
+    EXPECT_EQ(store.values.size(), 6u + 101u);
     EXPECT_EQ(load(store).PeekPaths.size(), 100u);
 }
 

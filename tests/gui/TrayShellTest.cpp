@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -85,8 +86,10 @@ TEST(ParsControls, ReadFallsBackFromTheStoredFontToCourierNewToTheFirstAndLimits
     s.PageOrient = "L";
     s.Preview = true;
     s.PeekPaths = {"/a/*.prn", "/b/*.PRN"};
+    s.Emulation = PrinterEmulation::Lq;
     ParsControls c = listsOf({"Courier New", "DejaVu Sans Mono", "Liberation Mono"});
     readControls(s, c);
+    EXPECT_EQ(emulationEntries().value(c.emulationIndex), "Epson LQ (24 igły)");
     EXPECT_EQ(c.fontIndex, 2) << "found whatever the letter case";
     EXPECT_EQ(c.sizes[c.sizeIndex], " 7 pkt");
     EXPECT_EQ(c.slider, 2);
@@ -127,8 +130,10 @@ TEST(ParsControls, WriteTrimsThePatternLinesAndDropsEmptyOnes)
     c.pathLines = {"  C:\\DOSPRN\\*.prn \t", "", "\t\x01/var/spool/dos/*.txt\r", "   "};
     c.landscape = true;
     c.preview = true;
+    c.emulationIndex = 1;
     TSettings s;
     writeControls(c, s);
+    EXPECT_EQ(s.Emulation, PrinterEmulation::Fx);
     EXPECT_EQ(s.FontName, "Liberation Mono");
     EXPECT_EQ(s.FontSize, 6);
     EXPECT_EQ(s.PollingFreq, 7);
@@ -138,7 +143,9 @@ TEST(ParsControls, WriteTrimsThePatternLinesAndDropsEmptyOnes)
 
     c.pathLines = {""};
     c.landscape = false;
+    c.emulationIndex = -1; // nothing chosen: the emulation stays
     writeControls(c, s);
+    EXPECT_EQ(s.Emulation, PrinterEmulation::Fx);
     EXPECT_TRUE(s.PeekPaths.empty());
     EXPECT_EQ(s.PageOrient, "P");
 }
@@ -158,9 +165,16 @@ TEST(ParsForm, OpensWithTheStoredValuesAndTheSampleInDosBytes)
     s.FontName = "Liberation Mono";
     s.FontSize = 9;
     s.PeekPaths = {"/a/*.prn"};
+    s.Emulation = PrinterEmulation::Fx;
     TParsForm form(s);
     EXPECT_EQ(form.Label2->text(), "[s]");
     form.ReadWriteControls("READ");
+    EXPECT_EQ(form.gbEmulation->title(), "Emulacja drukarki");
+    QStringList emulations;
+    for (int i = 0; i < form.cbEmulation->count(); ++i)
+        emulations << form.cbEmulation->itemText(i);
+    EXPECT_EQ(emulations, QStringList({"Prosta (zgodna)", "Epson FX (9 igieł)", "Epson LQ (24 igły)"}));
+    EXPECT_EQ(form.cbEmulation->currentText(), "Epson FX (9 igieł)");
     EXPECT_EQ(form.Label2->text(), "4 sek.");
     EXPECT_EQ(form.fcbFontNames->currentText(), "Liberation Mono");
     EXPECT_EQ(form.lbFontShow->face(), "Liberation Mono");
@@ -187,6 +201,7 @@ TEST(ParsForm, OpensWithTheStoredValuesAndTheSampleInDosBytes)
     form.mePaths->setPlainText("  /x/*.prn  \n\n/y/*.prn");
     form.rbLandscape->setChecked(true);
     form.cbPreviewOn->setChecked(true);
+    QTest::keyClick(form.cbEmulation, Qt::Key_Down);
     form.ReadWriteControls("NOTHING");
     EXPECT_EQ(s.PollingFreq, 4);
     form.ReadWriteControls("WRITE");
@@ -195,6 +210,23 @@ TEST(ParsForm, OpensWithTheStoredValuesAndTheSampleInDosBytes)
     EXPECT_EQ(s.PeekPaths, (std::vector<std::string>{"/x/*.prn", "/y/*.prn"}));
     EXPECT_EQ(s.PageOrient, "L");
     EXPECT_TRUE(s.Preview);
+    EXPECT_EQ(s.Emulation, PrinterEmulation::Lq);
+}
+
+TEST(ParsForm, EveryPartLiesInsideTheDialogAndNoneOverlapsAnother)
+{
+    TSettings s;
+    TParsForm form(s);
+    const QList<QWidget*> parts = form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_GE(parts.size(), 10);
+    for (QWidget* a : parts) {
+        EXPECT_TRUE(form.rect().contains(a->geometry())) << a->objectName().toStdString() << " "
+                                                          << a->metaObject()->className();
+        for (QWidget* b : parts)
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                << a->metaObject()->className() << " and " << b->metaObject()->className();
+    }
+    EXPECT_GT(form.btOK->y(), form.gbEmulation->geometry().bottom());
 }
 
 TEST(SettingsCommand, OkStoresAndRestartsTheTimerOnlyForANewIntervalCancelChangesNothing)
@@ -226,9 +258,10 @@ TEST(SettingsCommand, OkStoresAndRestartsTheTimerOnlyForANewIntervalCancelChange
     EXPECT_EQ(readSettingsFile(), before);
     EXPECT_EQ(form.watcher().interval(), 3000);
 
-    // OK with 7 seconds: stored, and the timer counts 7000 ms from now.
+    // OK with 7 seconds and the 24-pin printer: stored, and the timer counts 7000 ms from now.
     whenShown<TParsForm>([](TParsForm& dialog) {
         dialog.TrackBar->setValue(7);
+        dialog.cbEmulation->setCurrentIndex(2);
         QTest::mouseClick(dialog.btOK, Qt::LeftButton);
     });
     form.ZmienParametryClick();
@@ -238,6 +271,7 @@ TEST(SettingsCommand, OkStoresAndRestartsTheTimerOnlyForANewIntervalCancelChange
     std::string error;
     ASSERT_TRUE(loadSettings(stored, error)) << error;
     EXPECT_EQ(stored.PollingFreq, 7);
+    EXPECT_EQ(stored.Emulation, PrinterEmulation::Lq);
 
     // OK with the interval the timer already has: its rhythm goes on undisturbed. (A coarse timer
     // may be 5 % late, so the wait is long enough to tell a restarted timer apart.)

@@ -117,12 +117,12 @@ TEST_F(CupsBackend, ADosJobArrivesAsAPdfWithItsPagesOrientationPolishTextTitleAn
 
 TEST_F(CupsBackend, OrientationComesFromTheJobMarkerThenTheQueueThenTheJobsOptions)
 {
-    ASSERT_TRUE(cups.addDeviceQueue("DOSL", "quillon:/paper?orientation=L&font-size=10")) << cups.error();
+    ASSERT_TRUE(cups.addDeviceQueue("DOSL", "quillon:/paper?orientation=L&font-size=10&emulation=lq")) << cups.error();
     const std::string plain = spool("plain.prn", "bez znacznika\r\n");
     const std::string portrait = spool("portrait.prn", "\x1bX1z znacznikiem\r\n");
     ASSERT_GT(submit({"-d", "DOSL", "-t", "queue", "-o", "orientation=P", plain}), 0); // the queue's L wins
     ASSERT_GT(submit({"-d", "DOSL", "-t", "marker", portrait}), 0);                   // the marker wins
-    ASSERT_GT(submit({"-d", "DOS", "-t", "job", "-o", "orientation=L", plain}), 0);   // the job's own option
+    ASSERT_GT(submit({"-d", "DOS", "-t", "job", "-o", "orientation=L", "-o", "emulation=fx", plain}), 0); // the job's own
     ASSERT_GT(submit({"-d", "DOS", "-t", "default", plain}), 0);                      // the program's default
     auto jobs = cups.waitForJobs("paper", 4, 40000);
     ASSERT_EQ(jobs.size(), 4u) << cups.logTail();

@@ -145,6 +145,11 @@ TEST(RenderCli, BadArgumentsAndFailedRuns)
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
     }
+    Result emulation = render({QString::fromStdString(in), "-o", "x.vxr", "--emulation", "LQ"}, dir.path());
+    EXPECT_EQ(emulation.exitCode, 2);
+    EXPECT_EQ(emulation.err.rfind("quillon-render: --emulation takes simple, fx or lq\nusage:", 0), 0u) << emulation.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.vxr")));
+    EXPECT_EQ(render({QString::fromStdString(in), "-o", "x.vxr", "--emulation", "lq"}, dir.path()).exitCode, 0);
 
     Result missing = render({QString::fromStdString(dir.file("none.prn")), "-o", "x.vxr"}, dir.path());
     EXPECT_EQ(missing.exitCode, 1);

@@ -56,7 +56,7 @@ TEST(SettingsFile, AFreshHomeGetsTheDefaultsAndAnEmptyFile)
     SettingsRun r = home.settings();
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "FontName=Courier New\nFontSize=12\nPollingFreq=4\nPageOrient=P\nPreview=OFF\n"
-                     "PeekPath0=" + home.dir.file("home") + "/DOSPRN/*.prn\n");
+                     "Emulation=simple\nPeekPath0=" + home.dir.file("home") + "/DOSPRN/*.prn\n");
     EXPECT_TRUE(std::filesystem::exists(home.confFile()));
     EXPECT_EQ(std::filesystem::file_size(home.confFile()), 0u);
 }
@@ -65,12 +65,12 @@ TEST(SettingsFile, StoredValuesAreReadWithTheirRules)
 {
     Home home;
     home.writeConf("[General]\nFontName=Liberation Mono\nFontSize=20\nPollingFreq=1\nPageOrient=l\n"
-                   "Preview=ON\nPeekPath0=/srv/dos/*.prn\nPeekPath1=\"/srv/with, comma/*.PRN\"\n"
+                   "Preview=ON\nEmulation=lq\nPeekPath0=/srv/dos/*.prn\nPeekPath1=\"/srv/with, comma/*.PRN\"\n"
                    "PeekPath3=/never/*.prn\n");
     SettingsRun r = home.settings();
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "FontName=Liberation Mono\nFontSize=12\nPollingFreq=2\nPageOrient=P\nPreview=ON\n"
-                     "PeekPath0=/srv/dos/*.prn\nPeekPath1=/srv/with, comma/*.PRN\n");
+                     "Emulation=lq\nPeekPath0=/srv/dos/*.prn\nPeekPath1=/srv/with, comma/*.PRN\n");
 }
 
 TEST(SettingsFile, AnEmptyPatternListIsKept)

@@ -4,6 +4,7 @@
 
 #include "escp/Emulation.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,22 @@ constexpr const char* kDefaultPreview = kOff; // as stored; a fresh record previ
 constexpr const char* kPageOrient = "PageOrient";
 constexpr const char* kPortrait = "P";
 constexpr const char* kLandscape = "L";
-constexpr const char* kEmulation = "Emulation"; // "simple", "fx" or "lq"
+constexpr const char* kEmulation = "Emulation"; // stored as emulationName(): "simple", "fx" or "lq"
+constexpr PrinterEmulation kDefaultEmulation = PrinterEmulation::Simple; // also for any other text
+// Every emulation, in the order they are offered to the user.
+constexpr PrinterEmulation kEmulations[] = {PrinterEmulation::Simple, PrinterEmulation::Fx, PrinterEmulation::Lq};
 
 inline std::string peekPathName(int i) { return kPeekPath + std::to_string(i); }
+
+// "simple, fx or lq": the emulations' names for a message.
+inline std::string emulationNames()
+{
+    std::string text;
+    for (size_t i = 0; i < std::size(kEmulations); ++i)
+        text += (i == 0 ? "" : i + 1 == std::size(kEmulations) ? " or " : ", ")
+            + std::string(emulationName(kEmulations[i]));
+    return text;
+}
 
 } // namespace settings
 
@@ -46,7 +60,7 @@ struct TSettings {
     std::string PageOrient = settings::kPortrait;
     bool Preview = true;
     std::vector<std::string> PeekPaths;
-    PrinterEmulation Emulation = PrinterEmulation::Simple;
+    PrinterEmulation Emulation = settings::kDefaultEmulation;
 };
 
 } // namespace quillon

@@ -47,6 +47,8 @@ void load(TSettings& s, KeyValueStore& store, const std::string& defaultPattern)
     }
     s.Preview = RegReadString(store, SettingsKey, kPreview, kDefaultPreview) == kOn;
     s.PageOrient = RegReadString(store, SettingsKey, kPageOrient, kPortrait) == kLandscape ? kLandscape : kPortrait;
+    const std::string emulation = RegReadString(store, SettingsKey, kEmulation, std::string(emulationName(kDefaultEmulation)));
+    s.Emulation = parseEmulation(emulation).value_or(kDefaultEmulation);
 }
 
 void save(const TSettings& s, KeyValueStore& store)
@@ -65,6 +67,7 @@ void save(const TSettings& s, KeyValueStore& store)
         RegWriteString(store, SettingsKey, peekPathName(0), "");
     RegWriteString(store, SettingsKey, kPageOrient, s.PageOrient == kLandscape ? kLandscape : kPortrait);
     RegWriteString(store, SettingsKey, kPreview, s.Preview ? kOn : kOff);
+    RegWriteString(store, SettingsKey, kEmulation, std::string(emulationName(s.Emulation)));
 }
 
 } // namespace
