@@ -145,7 +145,8 @@ protected:
         return !tool("xdotool", {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(name) + "$"}).isEmpty();
     }
 
-    // The program's popup menu on screen: a visible window of its class wider than high.
+    // The program's popup menu (or a drop-down's open list) on screen: a visible window of its
+    // class wider than high.
     QRect popupMenu()
     {
         for (const QString& id : tool("xdotool", {"search", "--onlyvisible", "--classname", "quillon-print"}).split('\n')) {
@@ -219,9 +220,20 @@ TEST_F(TrayDesktop, IconAppearsAFileIsPrintedOnceTheSettingsChangeFromTheIconAnd
     EXPECT_TRUE(waitFor([&] { return tool("xdotool", {"getwindowfocus", "getwindowname"}) == "Qvp Print (parametry)"; }, 5000))
         << "the keys would go elsewhere\n" << scene();
     tool("xdotool", {"key", "End"}); // the slider to 10 s
-    clickIn(314, 342); // "OK"
+    clickIn(137, 358); // the emulation's list opens
+    QRect list;
+    ASSERT_TRUE(waitFor([&] { return !(list = popupMenu()).isEmpty(); }, 5000)) << "no list\n" << scene();
+    // Its last entry of three, "Epson LQ (24 igły)".
+    tool("xdotool", {"mousemove", QString::number(list.center().x()), QString::number(list.y() + list.height() * 5 / 6), "click", "1"});
+    EXPECT_TRUE(waitFor([&] { return popupMenu().isEmpty(); }, 5000)) << "the list stays\n" << scene();
+    clickIn(314, 400); // "OK"
     EXPECT_TRUE(waitFor([&] { return !visibleWindow("Qvp Print (parametry)"); }, 10000)) << "the dialog stays\n" << scene();
-    const RenderRun shown = runRender({"--settings"}, {{"HOME", qs(dir.file("home"))}, {"XDG_CONFIG_HOME", qs(dir.file("config"))}});
+    // The values are stored one by one after the dialog has gone, the emulation last.
+    RenderRun shown;
+    EXPECT_TRUE(waitFor([&] {
+        shown = runRender({"--settings"}, {{"HOME", qs(dir.file("home"))}, {"XDG_CONFIG_HOME", qs(dir.file("config"))}});
+        return shown.out.find("Emulation=lq\n") != std::string::npos;
+    }, 10000)) << shown.out;
     EXPECT_NE(shown.out.find("PollingFreq=10\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("PageOrient=L\n"), std::string::npos) << shown.out;
 
