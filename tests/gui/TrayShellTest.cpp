@@ -272,6 +272,7 @@ TEST(SettingsCommand, OkStoresAndRestartsTheTimerOnlyForANewIntervalCancelChange
     ASSERT_TRUE(loadSettings(stored, error)) << error;
     EXPECT_EQ(stored.PollingFreq, 7);
     EXPECT_EQ(stored.Emulation, PrinterEmulation::Lq);
+    EXPECT_EQ(form.settings().Emulation, PrinterEmulation::Lq) << "the next job is read for the 24-pin printer";
 
     // OK with the interval the timer already has: its rhythm goes on undisturbed. (A coarse timer
     // may be 5 % late, so the wait is long enough to tell a restarted timer apart.)

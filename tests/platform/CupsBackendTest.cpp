@@ -115,25 +115,32 @@ TEST_F(CupsBackend, ADosJobArrivesAsAPdfWithItsPagesOrientationPolishTextTitleAn
     EXPECT_NE(tool({"cat", cups.dir() + "/log/page_log"}).find("DOS"), std::string::npos);
 }
 
-TEST_F(CupsBackend, OrientationComesFromTheJobMarkerThenTheQueueThenTheJobsOptions)
+TEST_F(CupsBackend, OrientationAndEmulationComeFromTheJobMarkerThenTheQueueThenTheJobsOptions)
 {
     ASSERT_TRUE(cups.addDeviceQueue("DOSL", "quillon:/paper?orientation=L&font-size=10&emulation=lq")) << cups.error();
-    const std::string plain = spool("plain.prn", "bez znacznika\r\n");
+    // ESC + D: the simple printer prints "+D", a 9-pin one "D", a 24-pin one nothing.
+    const std::string plain = spool("plain.prn", "bez znacznika\x1b+Dkoniec\r\n");
     const std::string portrait = spool("portrait.prn", "\x1bX1z znacznikiem\r\n");
-    ASSERT_GT(submit({"-d", "DOSL", "-t", "queue", "-o", "orientation=P", plain}), 0); // the queue's L wins
+    ASSERT_GT(submit({"-d", "DOSL", "-t", "queue", "-o", "orientation=P", "-o", "emulation=fx", plain}), 0); // the queue's wins
     ASSERT_GT(submit({"-d", "DOSL", "-t", "marker", portrait}), 0);                   // the marker wins
     ASSERT_GT(submit({"-d", "DOS", "-t", "job", "-o", "orientation=L", "-o", "emulation=fx", plain}), 0); // the job's own
     ASSERT_GT(submit({"-d", "DOS", "-t", "default", plain}), 0);                      // the program's default
     auto jobs = cups.waitForJobs("paper", 4, 40000);
     ASSERT_EQ(jobs.size(), 4u) << cups.logTail();
-    std::map<std::string, bool> landscape;
+    std::map<std::string, std::string> got;
     for (const auto& job : jobs) {
         auto pages = pdfPages(job.documentPath);
         ASSERT_EQ(pages.size(), 1u) << job.title;
-        landscape[job.title] = pages[0].landscape();
+        const std::string text = pdfText(job.documentPath);
+        const char* emulation = text.find("znacznika+Dkoniec") != std::string::npos ? "simple"
+            : text.find("znacznikaDkoniec") != std::string::npos                  ? "fx"
+            : text.find("znacznikakoniec") != std::string::npos                   ? "lq"
+                                                                                   : "";
+        got[job.title] = std::string(pages[0].landscape() ? "L " : "P ") + (job.title == "marker" ? "-" : emulation);
     }
-    const std::map<std::string, bool> expected{{"queue", true}, {"marker", false}, {"job", true}, {"default", false}};
-    EXPECT_EQ(landscape, expected);
+    const std::map<std::string, std::string> expected{
+        {"queue", "L lq"}, {"marker", "P -"}, {"job", "L fx"}, {"default", "P simple"}};
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(CupsBackend, ARefusingTargetQueueHoldsTheJobWithItsReasonUntilItAcceptsAgain)

@@ -149,7 +149,6 @@ TEST(RenderCli, BadArgumentsAndFailedRuns)
     EXPECT_EQ(emulation.exitCode, 2);
     EXPECT_EQ(emulation.err.rfind("quillon-render: --emulation takes simple, fx or lq\nusage:", 0), 0u) << emulation.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.vxr")));
-    EXPECT_EQ(render({QString::fromStdString(in), "-o", "x.vxr", "--emulation", "lq"}, dir.path()).exitCode, 0);
 
     Result missing = render({QString::fromStdString(dir.file("none.prn")), "-o", "x.vxr"}, dir.path());
     EXPECT_EQ(missing.exitCode, 1);
@@ -158,6 +157,26 @@ TEST(RenderCli, BadArgumentsAndFailedRuns)
     EXPECT_EQ(noFolder.exitCode, 1);
     EXPECT_NE(noFolder.err.find("EVxReport_CreateFileFailed: Nie można utworzyć pliku"), std::string::npos)
         << noFolder.err;
+}
+
+TEST(RenderCli, TheEmulationOptionChoosesThePrinterTheStreamIsReadFor)
+{
+    // ESC + n: the simple printer drops only the ESC, a 9-pin one the ESC and its code, a 24-pin
+    // one takes n as its line spacing.
+    TempDir dir;
+    const std::string in = dir.file("probe.prn");
+    const std::string probe = "Tryb:\x1b+Dkoniec\r\n";
+    writeFile(in, std::vector<uint8_t>(probe.begin(), probe.end()));
+    for (auto [option, shown] : {std::pair<const char*, const char*>{nullptr, "Tryb:+Dkoniec"},
+                                 {"fx", "Tryb:Dkoniec"}, {"lq", "Tryb:koniec"}}) {
+        QStringList args{QString::fromStdString(in), "-o", "out.pdf"};
+        if (option)
+            args << "--emulation" << option;
+        Result r = render(args, dir.path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(contains(pdfText(dir.file("out.pdf")), shown)) << (option ? option : "default") << ": "
+                                                                   << pdfText(dir.file("out.pdf"));
+    }
 }
 
 TEST(RenderCli, PreviewNeedsADisplayAndAStoreItCanShow)
