@@ -1,5 +1,8 @@
 #include "JobSession.h"
 
+#include "CupsUploadJournal.h"
+#include "PdfPrinter.h"
+
 #include "posix/FileByteSource.h"
 #include "report/VxReport.h"
 
@@ -11,6 +14,13 @@ JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& 
                        ReportProgress& progress, const std::string& dataDir)
     : m_printer(std::move(printer)), m_files(dataDir), m_engine(settings, *m_printer, m_files, progress)
 {
+    // Jobs going up to CUPS are noted in the data folder; the jobs of a run that ended during
+    // their upload are cancelled now, rather than left empty on hold in the queue.
+    if (auto* cups = dynamic_cast<CupsPrinter*>(m_printer.get())) {
+        const std::string journal = dataDir + "/cups-uploads";
+        cancelCutOffUploads(journal);
+        cups->setUploadJournal(journal);
+    }
 }
 
 bool JobSession::runSpoolJob(int fd, const std::string& title)

@@ -165,11 +165,14 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
         return JobResult::failed(error);
     const int fd = copied.get() >= 0 ? copied.get() : given.get();
 
-    if (isPageStore(fd))
+    const DocumentKind inputKind = documentKindOf(fd);
+    if (inputKind == DocumentKind::PageStore)
         return renderStore(o, kind, copied.get() >= 0 ? "/proc/self/fd/" + std::to_string(fd) : input, output,
                            progress, shownProgress != nullptr);
     if (namedAsPageStore(input))
         return JobResult::failed(std::string(input) + ": " + kStoreDamagedMessage);
+    if (inputKind == DocumentKind::Empty || isForeignDocument(inputKind))
+        return JobResult::failed(notPrintableText(input, inputKind) + "; nic nie wydrukowano ani nie zapisano.");
     if (o.hasPages)
         return JobResult::badRequest("--pages needs a page store as input");
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 
+#include <cstdio>
 #include <utility>
 
 namespace quillon {
@@ -49,6 +50,9 @@ WatcherService::WatcherService(const TSettings& settings, std::unique_ptr<Report
 
 SpoolIntake::Hooks WatcherService::withTimer(SpoolIntake::Hooks hooks)
 {
+    // What only the log needs goes to the standard error, the session's log, unless told otherwise.
+    if (!hooks.note)
+        hooks.note = [](const std::string& text) { std::fprintf(stderr, "quillon: %s\n", text.c_str()); };
     // The pass stops the timer while it works and starts it again afterwards, unless nobody
     // started it (a single pass).
     hooks.setTimer = [this](bool enabled) {

@@ -66,6 +66,7 @@ int watchFolders(bool once)
     quillon::SilentProgress progress;
     quillon::SpoolIntake::Hooks hooks;
     hooks.problem = complain;
+    hooks.note = complain;
     quillon::WatcherService watcher(
         settings, std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
         progress, hooks);

@@ -36,7 +36,8 @@ size_t sequenceLength(std::string_view s, size_t i, char32_t& cp)
             return 0;
         cp = (cp << 6) | (cc & 0x3F);
     }
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000}; // shorter forms are not UTF-8
+    if (cp < kLeast[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     return len;
 }
@@ -52,6 +53,32 @@ std::string utf8Left(std::string_view text, size_t n)
         i += len ? len : 1;
     }
     return std::string(text.substr(0, i));
+}
+
+std::string validUtf8(std::string_view text, DosCodePage page)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp;
+        const size_t len = sequenceLength(text, i, cp);
+        if (len) {
+            out.append(text.substr(i, len));
+            i += len;
+            continue;
+        }
+        const char16_t c = dosToUnicode(page, static_cast<uint8_t>(text[i++]));
+        const bool usable = c >= 0x80 && (c < 0xD800 || c > 0xDFFF);
+        const char32_t u = usable ? c : 0xFFFD; // replacement character
+        if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+        } else {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+        }
+        out += char(0x80 | (u & 0x3F));
+    }
+    return out;
 }
 
 std::u16string utf8ToUtf16(std::string_view text)

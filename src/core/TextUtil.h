@@ -1,6 +1,8 @@
 #pragma once
 // Small text helpers for UTF-8 strings.
 
+#include "gdi/CodePage.h"
+
 #include <string>
 #include <string_view>
 
@@ -8,6 +10,11 @@ namespace quillon {
 
 // The first n characters (code points) of a UTF-8 string.
 std::string utf8Left(std::string_view text, size_t n);
+
+// Text made valid UTF-8: its valid sequences as they are, every other byte read in the DOS code
+// page (a spool file's name as a DOS program wrote it). One character per such byte, so the count
+// of characters stays.
+std::string validUtf8(std::string_view text, DosCodePage page);
 
 // UTF-8 to UTF-16; a byte that is not valid UTF-8 is taken as Latin-1.
 std::u16string utf8ToUtf16(std::string_view text);

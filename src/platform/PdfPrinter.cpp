@@ -1,8 +1,10 @@
 #include "PdfPrinter.h"
 #include "Units.h"
 
+#include "CupsUploadJournal.h"
 #include "DescriptorDevice.h"
 #include "PainterDevice.h"
+#include "TextUtil.h"
 #include "posix/AtomicFile.h"
 
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <cerrno>
 #include <cstring>
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -77,6 +80,11 @@ PdfPrinter::~PdfPrinter()
         m_painter->end();
 }
 
+void PdfPrinter::setDocumentTitle(const std::string& title)
+{
+    m_title = validUtf8(title, m_codePage);
+}
+
 void PdfPrinter::setOrientation(PrinterOrientation orientation)
 {
     m_orientation = orientation;
@@ -133,11 +141,21 @@ bool PdfPrinter::startWriter()
     return true;
 }
 
+void PdfPrinter::noteFullDisk(int error, const std::string& folder)
+{
+    if ((error == ENOSPC || error == EDQUOT) && !folder.empty()) {
+        m_transient = true;
+        m_fullFolder = folder;
+    }
+}
+
 bool PdfPrinter::beginDoc()
 {
     if (m_open || !m_baseLayout.isValid())
         return false;
     m_error.clear();
+    m_transient = false;
+    m_fullFolder.clear();
     if (m_writer && oneFile()) {
         // The next document continues the same file, on a page of its own orientation.
         m_writer->setPageLayout(currentLayout());
@@ -176,8 +194,10 @@ bool PdfPrinter::closeWriter()
                                               size - std::min<off_t>(off_t(sizeof tail - 1), size))
                                 : 0;
     const bool whole = ended && failure == 0 && std::string_view(tail, got).find("%%EOF") != std::string_view::npos;
-    if (failure)
+    if (failure) {
         m_error = std::string("cannot write the print document: ") + std::strerror(failure);
+        noteFullDisk(failure, m_docFolder);
+    }
     else if (!whole)
         m_error = "the PDF writer failed";
     return whole;
@@ -253,13 +273,14 @@ CupsPrinter::~CupsPrinter()
 void CupsPrinter::setJobOwner(const std::string& user, const std::string& title, int copies)
 {
     m_user = user;
-    m_jobTitle = title;
+    m_jobTitle = validUtf8(title, codePage());
     m_copies = copies;
 }
 
 bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
+    m_fullFolder.clear();
     QPrinterInfo info = m_requested.empty() ? QPrinterInfo::defaultPrinter()
                                             : QPrinterInfo::printerInfo(QString::fromStdString(m_requested));
     if (info.isNull()) {
@@ -292,11 +313,13 @@ bool CupsPrinter::choosePrinter(const std::string& name)
 
 int CupsPrinter::documentFile()
 {
-    std::string path = QDir::tempPath().toStdString() + "/quillon-print-XXXXXX";
+    m_docFolder = QDir::tempPath().toStdString();
+    std::string path = m_docFolder + "/quillon-print-XXXXXX";
     m_docFile = ::mkostemp(path.data(), O_CLOEXEC);
     if (m_docFile < 0) {
-        const int why = errno;
-        m_error = "cannot make the print document in " + QDir::tempPath().toStdString() + ": " + std::strerror(why);
+        const int error = errno;
+        m_error = "cannot make the print document in " + m_docFolder + ": " + std::strerror(error);
+        noteFullDisk(error, m_docFolder);
         return -1;
     }
     ::unlink(path.c_str());
@@ -313,6 +336,7 @@ void CupsPrinter::documentClosed()
 bool CupsPrinter::deliver(int fd, int64_t size)
 {
     m_transient = false;
+    m_fullFolder.clear();
     m_refusal = 0;
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_name.c_str(), nullptr);
     int numOptions = 0;
@@ -334,6 +358,10 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.c_str(), title.c_str(), numOptions, options);
     cupsFreeOptions(numOptions, options);
     bool ok = job > 0;
+    // Should the program end before the whole document is up, the next start cancels the job.
+    std::optional<CupsUploadNote> note;
+    if (ok && !m_uploadJournal.empty())
+        note.emplace(m_uploadJournal, m_name, job);
     if (ok) {
         ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;

@@ -25,7 +25,9 @@ public:
     ~PdfPrinter() override;
 
     void setOrientation(PrinterOrientation orientation) override;
-    void setDocumentTitle(const std::string& title) override { m_title = title; }
+    // A title that is not valid UTF-8 (a spool file's name in a DOS code page) is read in the
+    // printer's code page: CUPS and its clients need UTF-8.
+    void setDocumentTitle(const std::string& title) override;
     bool beginDoc() override;
     bool endDoc() override;
     bool newPage() override;
@@ -35,6 +37,7 @@ public:
     std::optional<PrinterPageMetrics> pageMetrics() override;
     std::string lastError() const override { return m_error; }
     bool lastErrorTransient() const override { return m_transient; }
+    std::string lastErrorFullFolder() const override { return m_fullFolder; }
 
     // Pages painted into the documents so far.
     int pageCount() const { return m_pages; }
@@ -58,9 +61,15 @@ protected:
     // false, with m_error set, when the PDF could not be written whole.
     bool closeWriter();
 
+    DosCodePage codePage() const { return m_codePage; }
+    // A full disk in folder stops the document for now: the failure is transient.
+    void noteFullDisk(int error, const std::string& folder);
+
     std::string m_title;
     std::string m_error;
     bool m_transient = false;
+    std::string m_fullFolder;
+    std::string m_docFolder; // where documentFile() puts the documents, when a full disk there may pass
 
 private:
     bool startWriter();
@@ -118,6 +127,9 @@ public:
     int lastRefusal() const { return m_refusal; }
     std::string printerName() const override { return m_name; }
     bool choosePrinter(const std::string& name) override;
+    // Notes each job in folder while its document goes up to CUPS (see CupsUploadJournal.h);
+    // empty (the default): no notes.
+    void setUploadJournal(const std::string& folder) { m_uploadJournal = folder; }
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
 
@@ -133,6 +145,7 @@ private:
     std::string m_user;
     std::vector<int> m_jobs;
     std::string m_jobTitle;
+    std::string m_uploadJournal;
     int m_copies = 1;
     int m_refusal = 0;
     int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program

@@ -48,6 +48,7 @@ enum class TakeResult {
     Gone,       // it vanished before it could be opened
     Unreadable, // it cannot be opened for reading
     NotRegular, // it turned out not to be a regular file
+    NoSpace,    // its folder's file system is full: it cannot be claimed now, and waits
 };
 
 class SpoolFileSystem {

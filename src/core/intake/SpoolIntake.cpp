@@ -1,7 +1,9 @@
 #include "intake/SpoolIntake.h"
 
+#include "intake/DocumentKind.h"
 #include "intake/PrintEngine.h"
 #include "intake/SpoolPaths.h"
+#include "TextUtil.h"
 #include "report/ReportPrinter.h"
 #include "report/VxReport.h"
 #include "settings/Settings.h"
@@ -18,6 +20,9 @@ namespace {
 
 // The longest pause between two tries while the print service cannot be reached.
 constexpr int64_t kMaxRetryPauseMs = 5 * 60 * 1000;
+// The longest pause while a full disk keeps the print documents from being written: space comes
+// back when the user frees it, and printing should resume soon after.
+constexpr int64_t kMaxSpacePauseMs = 30 * 1000;
 
 FileIdentity identityOf(const std::string& path, const SpoolEntry& e)
 {
@@ -70,8 +75,9 @@ void SpoolIntake::TimerTimer()
 {
     if (BusyFlag)
         return;
-    // While the print service cannot be reached, the files wait where they are.
-    if (m_serviceDown && now() < m_retryAtMs)
+    // While the print service cannot be reached, or there is no room for the print documents,
+    // the files wait where they are.
+    if (m_hold != Hold::None && now() < m_retryAtMs)
         return;
     PassScope pass(m_hooks.setTimer);
     // The list as it was when the pass began: the settings may change while a preview is open.
@@ -101,8 +107,8 @@ void SpoolIntake::TimerTimer()
             const JobOutcome outcome = RunPrintJob(path);
             if (outcome == JobOutcome::Waiting)
                 return;
-            if (outcome == JobOutcome::Busy)
-                break; // its writer is still at work: the next tick tries again
+            if (outcome == JobOutcome::Busy || outcome == JobOutcome::NoSpace)
+                break; // its writer is still at work, or its disk full: the next tick tries again
         }
     }
     m_attempted.clear();
@@ -127,8 +133,18 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
 {
     TakeResult taken = TakeResult::Taken;
     std::unique_ptr<SpoolFile> file = m_files.take(path, taken);
+    const std::string folder = folderOfPath(path);
+    if (taken == TakeResult::NoSpace) {
+        // It waits where it is; the user hears of it once.
+        if (m_fullFolders.insert(folder).second)
+            report("Brak miejsca na dysku w folderze " + folder + ": nie można przejąć pliku " + path
+                   + ". Pliki czekają na miejscu; drukowanie wznowi się, gdy zwolni się miejsce.");
+        return JobOutcome::NoSpace;
+    }
     if (taken == TakeResult::Busy)
         return JobOutcome::Busy;
+    if (taken == TakeResult::Taken && m_fullFolders.erase(folder))
+        report("W folderze " + folder + " jest znowu miejsce; wydruki są wznowione.");
     if (taken == TakeResult::Gone)
         return JobOutcome::Gone;
     if (!file) {
@@ -140,10 +156,46 @@ JobOutcome SpoolIntake::RunPrintJob(const std::string& path)
     return runTaken(std::move(file));
 }
 
+JobOutcome SpoolIntake::keepAsFailed(SpoolFile& file, const std::string& why, const std::string& more)
+{
+    if (auto kept = m_files.keepAsFailed(file)) {
+        if (auto id = m_files.identityOf(*kept))
+            m_skip.add(*id); // a mask such as "*" would find it again
+        report(why + "; zachowano go jako " + *kept + "." + more);
+        return JobOutcome::Failed;
+    }
+    m_files.release(file);
+    m_skip.add(file.identity());
+    report(why + "; nie można go przemianować, nie będzie drukowany ponownie." + more);
+    return JobOutcome::Kept;
+}
+
+JobOutcome SpoolIntake::removeUnprinted(SpoolFile& file, DocumentKind kind)
+{
+    const std::string& path = file.identity().path;
+    if (kind != DocumentKind::Empty)
+        return keepAsFailed(file, notPrintableText(path, kind), {});
+    if (m_files.remove(file)) {
+        if (m_hooks.note)
+            m_hooks.note(notPrintableText(path, kind) + "; usunięto go bez drukowania.");
+        return JobOutcome::Empty;
+    }
+    m_files.release(file);
+    m_skip.add(file.identity());
+    report(notPrintableText(path, kind) + "; nie można go usunąć, nie będzie brany ponownie.");
+    return JobOutcome::Kept;
+}
+
 JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
 {
     const FileIdentity identity = file->identity();
     const std::string& path = identity.path;
+    // An empty file prints nothing, and a document of another kind is not a printer stream.
+    const DocumentKind kind = documentKindOf(identity.size, [&file](int64_t offset, char* buffer, size_t size) {
+        return file->readAt(offset, buffer, size);
+    });
+    if (kind != DocumentKind::PrinterStream)
+        return removeUnprinted(*file, kind);
     TVxReport& rap = m_engine.report();
     if (m_hooks.beep)
         m_hooks.beep();
@@ -163,19 +215,26 @@ JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
         // Nothing is wrong with the file: it waits, and the jobs are tried again later, each
         // time after a longer pause.
         m_files.release(*file);
+        const std::string fullFolder = printer.lastErrorFullFolder();
+        const Hold hold = fullFolder.empty() ? Hold::ServiceDown : Hold::NoSpace;
         const int64_t base = int64_t(m_engine.settings().PollingFreq) * 1000;
-        m_pauseMs = m_serviceDown ? std::min<int64_t>(m_pauseMs * 2, kMaxRetryPauseMs) : std::max<int64_t>(base, 1000);
+        const int64_t longest = hold == Hold::NoSpace ? kMaxSpacePauseMs : kMaxRetryPauseMs;
+        m_pauseMs = m_hold == hold ? std::min<int64_t>(m_pauseMs * 2, longest) : std::max<int64_t>(base, 1000);
         m_retryAtMs = now() + m_pauseMs;
-        if (!m_serviceDown)
+        if (m_hold != hold && hold == Hold::NoSpace)
+            report("Brak miejsca na dysku w folderze " + fullFolder + " na dokument do druku; plik " + path
+                   + " czeka na wydruk, drukowanie wznowi się, gdy zwolni się miejsce.");
+        else if (m_hold != hold)
             report("Nie można połączyć się z usługą drukowania, plik " + path
                    + " czeka na wydruk; kolejne próby co pewien czas." + printerSays);
-        m_serviceDown = true;
+        m_hold = hold;
         return JobOutcome::Waiting;
     }
-    if (m_serviceDown) {
-        m_serviceDown = false;
+    if (m_hold != Hold::None) {
+        report(m_hold == Hold::NoSpace ? "Na dysku jest znowu miejsce na dokumenty do druku; wydruki są wznowione."
+                                       : "Usługa drukowania znów działa; wydruki są wznowione.");
+        m_hold = Hold::None;
         m_pauseMs = 0;
-        report("Usługa drukowania znów działa; wydruki są wznowione.");
     }
 
     JobOutcome outcome;
@@ -187,19 +246,9 @@ JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
             report("Nie można usunąć pliku " + path + "; nie będzie drukowany ponownie.");
             outcome = JobOutcome::Kept;
         }
-    } else if (auto kept = m_files.keepAsFailed(*file)) {
-        outcome = JobOutcome::Failed;
-        if (auto id = m_files.identityOf(*kept))
-            m_skip.add(*id); // a mask such as "*" would find it again
-        report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
-               + rap.ErrorMessage() + "); zachowano go jako " + *kept + "." + printerSays);
     } else {
-        outcome = JobOutcome::Kept;
-        m_files.release(*file);
-        m_skip.add(identity);
-        report("Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName() + ": "
-               + rap.ErrorMessage() + "); nie można go przemianować, nie będzie drukowany ponownie."
-               + printerSays);
+        outcome = keepAsFailed(*file, "Nie udało się wydrukować pliku " + path + " (" + rap.ErrorClassName()
+                                   + ": " + rap.ErrorMessage() + ")", printerSays);
     }
     file.reset();
     if (m_engine.settings().Preview && m_hooks.preview)

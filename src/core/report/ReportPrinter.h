@@ -48,6 +48,9 @@ public:
     // True when the last failure may pass by itself (the print service could not be reached):
     // the same job may succeed later. False for a job the printer refused.
     virtual bool lastErrorTransient() const { return false; }
+    // The folder whose disk was full when the last failure came (the print document could not be
+    // written there); such a failure is transient. Empty for any other failure.
+    virtual std::string lastErrorFullFolder() const { return {}; }
 
     // The current printer's name as the user knows it; empty when there is none.
     virtual std::string printerName() const { return {}; }

@@ -116,6 +116,12 @@ bool cannotWrite(int error)
     return error == EACCES || error == EPERM || error == EROFS;
 }
 
+// The file system is full (or the user's quota is): the claim can be made once space is back.
+bool noSpace(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
 int openClaimFolder(const std::string& path)
 {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
@@ -222,9 +228,9 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         result = TakeResult::Taken;
         return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
     };
-    auto later = [&] {
+    auto later = [&](TakeResult why = TakeResult::Busy) {
         ::close(fd);
-        result = TakeResult::Busy;
+        result = why;
         return std::unique_ptr<SpoolFile>();
     };
     const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
@@ -232,12 +238,18 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
     int claimDir = -1;
     for (int tries = 0; tries < 5 && claimDir < 0; ++tries) {
         // Another program may remove the empty claim root between the two calls.
-        if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST && cannotWrite(errno))
-            return inPlace();
+        if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST) {
+            if (cannotWrite(errno))
+                return inPlace();
+            if (noSpace(errno))
+                return later(TakeResult::NoSpace);
+        }
         claim = claimRoot + "/XXXXXX";
         if (!::mkdtemp(claim.data())) {
             if (cannotWrite(errno))
                 return inPlace();
+            if (noSpace(errno))
+                return later(TakeResult::NoSpace);
             continue;
         }
         claimDir = openClaimFolder(claim);
@@ -263,7 +275,7 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         }
         if (cannotWrite(why) || why == EXDEV || why == EBUSY)
             return inPlace();
-        return later();
+        return later(noSpace(why) ? TakeResult::NoSpace : TakeResult::Busy);
     }
     ::close(fd);
     // What was renamed is what stood under the name at that moment: open that.
