@@ -16,6 +16,7 @@ public:
     std::optional<PrinterPageMetrics> metrics;
     std::vector<std::string> calls;
     bool refuseBegin = false;
+    std::string fullFolder; // begin fails while set: no room for the document there, for now
     int refuseBeginAt = 0; // refuse the n-th begin (1-based); 0: never
     bool refuseEnd = false;
     bool refuseNewPage = false;
@@ -62,7 +63,7 @@ public:
     {
         ++begins;
         calls.push_back("begin");
-        if (refuseBegin || begins == refuseBeginAt)
+        if (refuseBegin || begins == refuseBeginAt || !fullFolder.empty())
             return false;
         open = true;
         documents.emplace_back();
@@ -92,6 +93,8 @@ public:
         return true;
     }
     bool printing() const override { return open; }
+    bool lastErrorTransient() const override { return !fullFolder.empty(); }
+    std::string lastErrorFullFolder() const override { return fullFolder; }
     DrawingContext* pageSurface() override { return open ? &surface : nullptr; }
 
 private:

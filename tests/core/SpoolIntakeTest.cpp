@@ -39,8 +39,14 @@ public:
     {
         return real.listMatching(d, m);
     }
+    bool diskFull = false; // no claim can be made: the spool folder's disk is full
+
     std::unique_ptr<SpoolFile> take(const std::string& p, TakeResult& r) override
     {
+        if (diskFull) {
+            r = TakeResult::NoSpace;
+            return nullptr;
+        }
         ++opened;
         auto file = real.take(p, r);
         if (afterTake)
@@ -80,6 +86,8 @@ struct Intake {
         h.setTimer = [this](bool on) { timerLog.push_back(on); };
         h.beep = [this] { ++beeps; };
         h.problem = [this](const std::string& m) { problems.push_back(m); };
+        h.note = [this](const std::string& m) { notes.push_back(m); };
+        h.nowMs = [this] { return clockMs; };
         h.preview = [this](TVxReport&) {
             ++previews;
             if (onPreview)
@@ -108,6 +116,8 @@ struct Intake {
     SpoolIntake intake;
     std::vector<bool> timerLog;
     std::vector<std::string> problems;
+    std::vector<std::string> notes;
+    int64_t clockMs = 1000;
     int beeps = 0;
     int previews = 0;
     std::function<void()> onPreview;
@@ -378,4 +388,77 @@ TEST(SpoolIntake, WithPreviewOffJobsArePrintedAndNeverPreviewed)
     in.intake.TimerTimer();
     EXPECT_EQ(in.previews, 0);
     EXPECT_EQ(in.printed(), std::vector<std::string>{"one"});
+}
+
+TEST(SpoolIntake, ADocumentOfAnotherKindIsKeptAndAnEmptyFileRemovedWithoutPrinting)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    const std::string pdf = "%PDF-1.7\n1 0 obj << /Type /Catalog >> endobj\n%%EOF\n";
+    writeSpool(dir.file("raport.prn"), pdf, 1000);
+    writeSpool(dir.file("pusty.prn"), "", 1001);
+    writeSpool(dir.file("dos.prn"), "\x1b@MZK Sp. z o.o.\r\n", 1002); // a real stream, whatever it starts with
+    in.intake.TimerTimer();
+
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"MZK Sp. z o.o."});
+    EXPECT_EQ(in.beeps, 1);
+    auto kept = readFile(dir.file("raport.prn.failed"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), pdf);
+    EXPECT_FALSE(fs::exists(dir.file("raport.prn")));
+    EXPECT_FALSE(fs::exists(dir.file("pusty.prn")));
+    ASSERT_EQ(in.problems.size(), 1u);
+    EXPECT_EQ(in.problems[0], "Plik " + dir.file("raport.prn") + " nie jest wydrukiem DOS (dokument PDF); zachowano go jako "
+                                  + dir.file("raport.prn.failed") + ".");
+    ASSERT_EQ(in.notes.size(), 1u);
+    EXPECT_NE(in.notes[0].find(dir.file("pusty.prn") + " jest pusty"), std::string::npos) << in.notes[0];
+}
+
+TEST(SpoolIntake, AFullSpoolDiskHoldsTheFilesWithOneMessageUntilSpaceIsBack)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("job.prn"), "Wiersz\r\n", 1000);
+    in.spool.diskFull = true;
+    for (int tick = 0; tick < 3; ++tick)
+        in.intake.TimerTimer();
+    EXPECT_TRUE(fs::exists(dir.file("job.prn")));
+    EXPECT_EQ(in.printer.begins, 0);
+    ASSERT_EQ(in.problems.size(), 1u);
+    EXPECT_EQ(in.problems[0].rfind("Brak miejsca na dysku w folderze " + dir.path() + ":", 0), 0u) << in.problems[0];
+
+    in.spool.diskFull = false;
+    in.intake.TimerTimer();
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"Wiersz"});
+    EXPECT_FALSE(fs::exists(dir.file("job.prn")));
+    ASSERT_EQ(in.problems.size(), 2u);
+    EXPECT_NE(in.problems[1].find("jest znowu miejsce"), std::string::npos) << in.problems[1];
+}
+
+TEST(SpoolIntake, AFullTemporaryDiskHoldsTheJobWithOnePolishMessageUntilSpaceIsBack)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    writeSpool(dir.file("job.prn"), "Wiersz\r\n", 1000);
+    in.printer.fullFolder = "/tmp";
+    for (int tick = 0; tick < 4; ++tick) {
+        in.intake.TimerTimer();
+        in.clockMs += 60 * 1000;
+    }
+    EXPECT_TRUE(fs::exists(dir.file("job.prn"))) << "the file waits where it was";
+    EXPECT_FALSE(fs::exists(dir.file("job.prn.failed")));
+    EXPECT_GE(in.printer.begins, 2) << "tried again";
+    ASSERT_EQ(in.problems.size(), 1u);
+    EXPECT_EQ(in.problems[0], "Brak miejsca na dysku w folderze /tmp na dokument do druku; plik " + dir.file("job.prn")
+                                  + " czeka na wydruk, drukowanie wznowi się, gdy zwolni się miejsce.");
+
+    in.printer.fullFolder.clear();
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"Wiersz"});
+    EXPECT_FALSE(fs::exists(dir.file("job.prn")));
+    ASSERT_EQ(in.problems.size(), 2u);
+    EXPECT_NE(in.problems[1].find("wydruki są wznowione"), std::string::npos);
 }

@@ -245,3 +245,20 @@ TEST(RenderCli, CzechAndWesternSamplesInTheirCodePages)
     for (const char* part : {"Ausführung", "weiß", "Maß", "Gütezeichen"})
         EXPECT_TRUE(contains(text, part)) << part << " is missing from\n" << text.substr(0, 3000);
 }
+
+TEST(RenderCli, ADocumentOfAnotherKindOrAnEmptyFileGivesNoOutput)
+{
+    TempDir dir;
+    const std::string pdf = "%PDF-1.4\n" + std::string(2000, 'x') + "\n%%EOF\n";
+    writeFile(dir.file("x.pdf"), std::vector<uint8_t>(pdf.begin(), pdf.end()));
+    writeFile(dir.file("empty.prn"), {});
+    for (const char* output : {"y.pdf", "y.vxr", "y.png"}) {
+        Result r = render({QString::fromStdString(dir.file("x.pdf")), "-o", output}, dir.path());
+        EXPECT_EQ(r.exitCode, 1) << output;
+        EXPECT_TRUE(contains(r.err, "nie jest wydrukiem DOS (dokument PDF)")) << r.err;
+        Result e = render({QString::fromStdString(dir.file("empty.prn")), "-o", output}, dir.path());
+        EXPECT_EQ(e.exitCode, 1) << output;
+        EXPECT_TRUE(contains(e.err, "jest pusty")) << e.err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "no output of any kind";
+}
