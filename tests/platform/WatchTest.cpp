@@ -426,3 +426,19 @@ TEST_F(Watch, AReportWrittenByADosProgramInDosBoxIsPrintedOnceAfterItIsClosed)
     EXPECT_FALSE(fs::exists(report)) << "the printed report is removed";
     EXPECT_TRUE(fs::exists(closedSign));
 }
+
+TEST_F(Watch, ASpoolNameInTheDosCodePageReachesCupsAsUtf8)
+{
+    configure({dir.file("a/*.prn")});
+    drop("a/\xa5.prn", "Raport z nazwa w CP852"); // 0xA5 is "ą" in CP852, and no UTF-8
+    RenderRun r = once();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("capture", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u) << r.err << cups.logTail();
+    // The first 31 characters of the path, the last of them whole.
+    EXPECT_EQ(jobs[0].title, (dir.path() + "/a/\xc4\x85.prn").substr(0, dir.path().size() + 8));
+    EXPECT_EQ(QString::fromStdString(jobs[0].title).size(), 31);
+    const auto listed = CupsScheduler::run({"lpstat", "-W", "all", "-o", "capture"});
+    EXPECT_EQ(listed.exitCode, 0) << listed.output;
+    EXPECT_NE(listed.output.find("capture-" + std::to_string(jobs[0].id)), std::string::npos) << listed.output;
+}
