@@ -152,3 +152,22 @@ TEST_F(CupsPrinting, APrinterChosenInTheProgramTakesThePagesAndTheLaterJobs)
     EXPECT_NE(pdfText(jobs[0].documentPath).find("po wyborze drukarki"), std::string::npos);
     EXPECT_TRUE(cups.waitForJobs("capture", 1, 300).empty());
 }
+
+TEST_F(CupsPrinting, AJobWhoseUploadWasCutOffIsCancelledAtTheNextStart)
+{
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    RenderRun cut = runRender({qs(spool("first.prn", "Pierwszy\r\n")), "-p"},
+                              {{"LD_PRELOAD", QUILLON_CUT_UPLOAD_SHORT},
+                               {"ASAN_OPTIONS", QString(asan ? asan : "") + ":verify_asan_link_order=0"}});
+    ASSERT_EQ(cut.exitCode, -1) << "killed in the middle of its upload: " << cut.err;
+    const auto held = CupsScheduler::run({"lpstat", "-o", "capture"});
+    ASSERT_NE(held.output.find("capture-"), std::string::npos) << "CUPS holds the empty job: " << held.output;
+
+    RenderRun next = runRender({qs(spool("second.prn", "Drugi\r\n")), "-p"});
+    ASSERT_EQ(next.exitCode, 0) << next.err;
+    auto jobs = cups.waitForJobs("capture", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u) << cups.logTail();
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("Drugi"), std::string::npos);
+    EXPECT_TRUE(cups.waitUntilDone("capture", 10000))
+        << "no empty job stays: " << CupsScheduler::run({"lpstat", "-o", "capture"}).output;
+}
