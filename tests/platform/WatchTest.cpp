@@ -6,6 +6,7 @@
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -73,6 +74,36 @@ protected:
         p->start(QString(QUILLON_RENDER), {"--watch"});
         p->waitForStarted();
         return p;
+    }
+
+    // The watcher in a user and mount namespace of its own, after the shell commands of setup
+    // (a small file system mounted over one of the test's folders); null where namespaces are
+    // not allowed. The test reaches the mounted folders through /proc/PID/root.
+    std::unique_ptr<QProcess> startWatcherAfter(const std::string& setup)
+    {
+        if (CupsScheduler::run({"unshare", "-Urm", "true"}).exitCode != 0)
+            return nullptr;
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : env)
+            e.insert(name, value);
+        p->setProcessEnvironment(e);
+        p->start("unshare", {"-Urm", "sh", "-c", qs(setup + "\nexec \"$0\" --watch"), QString(QUILLON_RENDER)});
+        p->waitForStarted();
+        return p;
+    }
+
+    // What the watcher said on its standard error until it said part (or timeoutMs passed).
+    static QString waitForSaying(QProcess& watcher, const QString& part, int timeoutMs)
+    {
+        QString said;
+        for (QElapsedTimer t; t.isValid() ? t.elapsed() < timeoutMs : (t.start(), true);) {
+            watcher.waitForReadyRead(200);
+            said += QString::fromUtf8(watcher.readAllStandardError());
+            if (said.contains(part))
+                break;
+        }
+        return said;
     }
 
     CupsScheduler cups;
@@ -441,4 +472,59 @@ TEST_F(Watch, ASpoolNameInTheDosCodePageReachesCupsAsUtf8)
     const auto listed = CupsScheduler::run({"lpstat", "-W", "all", "-o", "capture"});
     EXPECT_EQ(listed.exitCode, 0) << listed.output;
     EXPECT_NE(listed.output.find("capture-" + std::to_string(jobs[0].id)), std::string::npos) << listed.output;
+}
+
+TEST_F(Watch, AFullTemporaryFolderHoldsTheFileWithOneMessageUntilSpaceIsBack)
+{
+    configure({dir.file("a/*.prn")}, 2);
+    drop("a/job.prn", "CZEKA-NA-MIEJSCE");
+    const std::string tmp = dir.file("tmp");
+    fs::create_directories(tmp);
+    env["TMPDIR"] = qs(tmp);
+    auto watcher = startWatcherAfter("mount -t tmpfs -o size=64k tmpfs '" + tmp + "' && head -c 1M /dev/zero > '"
+                                     + tmp + "/filler' 2>/dev/null; ");
+    if (!watcher)
+        GTEST_SKIP() << "no user and mount namespaces here for a small full file system";
+    QString said = waitForSaying(*watcher, "Brak miejsca", 15000);
+    said += waitForSaying(*watcher, "never said", 5000); // two more tries meanwhile
+    EXPECT_EQ(said.count("Brak miejsca na dysku w folderze " + qs(tmp)), 1) << said.toStdString();
+    EXPECT_FALSE(said.contains("cannot")) << "in Polish: " << said.toStdString();
+    EXPECT_TRUE(fs::exists(dir.file("a/job.prn")));
+    EXPECT_FALSE(fs::exists(dir.file("a/job.prn.failed")));
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 10).empty());
+
+    fs::remove("/proc/" + std::to_string(watcher->processId()) + "/root" + tmp + "/filler");
+    auto jobs = cups.waitForJobs("capture", 1, 30000);
+    ASSERT_EQ(jobs.size(), 1u) << watcher->readAllStandardError().toStdString();
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("CZEKA-NA-MIEJSCE"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("a/job.prn")));
+    watcher->kill();
+    watcher->waitForFinished();
+}
+
+TEST_F(Watch, AFullSpoolDiskHoldsTheFileWithOneMessageUntilSpaceIsBack)
+{
+    const std::string spool = dir.file("s");
+    fs::create_directories(spool);
+    configure({spool + "/*.prn"}, 2);
+    // Every inode of the spool folder's file system taken, after the spool file.
+    auto watcher = startWatcherAfter("mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs '" + spool + "' && printf CZEKA-W-FOLDERZE > '"
+                                     + spool + "/job.prn' && i=0; while touch '" + spool + "/f'$i 2>/dev/null; do i=$((i+1)); done; ");
+    if (!watcher)
+        GTEST_SKIP() << "no user and mount namespaces here for a small full file system";
+    const std::string inside = "/proc/" + std::to_string(watcher->processId()) + "/root" + spool;
+    QString said = waitForSaying(*watcher, "Brak miejsca", 15000);
+    said += waitForSaying(*watcher, "never said", 5000); // two more polls meanwhile
+    EXPECT_EQ(said.count("Brak miejsca na dysku w folderze " + qs(spool)), 1) << said.toStdString();
+    EXPECT_TRUE(fs::exists(inside + "/job.prn"));
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 10).empty());
+
+    for (int i = 0; i < 4; ++i)
+        fs::remove(inside + "/f" + std::to_string(i));
+    auto jobs = cups.waitForJobs("capture", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u) << watcher->readAllStandardError().toStdString();
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("CZEKA-W-FOLDERZE"), std::string::npos);
+    EXPECT_FALSE(fs::exists(inside + "/job.prn"));
+    watcher->kill();
+    watcher->waitForFinished();
 }
