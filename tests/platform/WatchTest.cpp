@@ -528,3 +528,22 @@ TEST_F(Watch, AFullSpoolDiskHoldsTheFileWithOneMessageUntilSpaceIsBack)
     watcher->kill();
     watcher->waitForFinished();
 }
+
+TEST_F(Watch, APdfIsKeptAsFailedAndAnEmptyFileRemovedWithoutAJob)
+{
+    configure({dir.file("a/*.prn")});
+    const std::string pdf = "%PDF-1.4\n" + std::string(5000, 'x') + "\n%%EOF\n";
+    drop("a/RAPORT.PRN", pdf);
+    drop("a/pusty.prn", "");
+    RenderRun r = once();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Plik " + dir.file("a/RAPORT.PRN") + " nie jest wydrukiem DOS (dokument PDF); zachowano go jako "
+                         + dir.file("a/RAPORT.PRN.failed")),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(dir.file("a/pusty.prn") + " jest pusty"), std::string::npos) << r.err;
+    auto kept = readFile(dir.file("a/RAPORT.PRN.failed"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), pdf);
+    EXPECT_FALSE(fs::exists(dir.file("a/pusty.prn")));
+    EXPECT_TRUE(cups.waitForJobs("capture", 1, 1000).empty()) << "nothing printed";
+}
