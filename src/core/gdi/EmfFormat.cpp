@@ -255,6 +255,80 @@ TextRecord readTextStart(ByteReader& in)
     return t;
 }
 
+void writeStretchDiBitsStart(ByteWriter& out, uint32_t size, const StretchDiBits& r)
+{
+    writeRecordStart(out, EMR_STRETCHDIBITS, size);
+    writeRect(out, r.bounds);
+    out.i32(r.xDest);
+    out.i32(r.yDest);
+    out.i32(r.xSrc);
+    out.i32(r.ySrc);
+    out.i32(r.cxSrc);
+    out.i32(r.cySrc);
+    out.u32(r.offBmiSrc);
+    out.u32(r.cbBmiSrc);
+    out.u32(r.offBitsSrc);
+    out.u32(r.cbBitsSrc);
+    out.u32(r.usageSrc);
+    out.u32(r.rop);
+    out.i32(r.cxDest);
+    out.i32(r.cyDest);
+}
+
+StretchDiBits readStretchDiBitsStart(ByteReader& in)
+{
+    StretchDiBits r;
+    in.skip(kRecordStartSize);
+    r.bounds = readRect(in);
+    r.xDest = in.i32();
+    r.yDest = in.i32();
+    r.xSrc = in.i32();
+    r.ySrc = in.i32();
+    r.cxSrc = in.i32();
+    r.cySrc = in.i32();
+    r.offBmiSrc = in.u32();
+    r.cbBmiSrc = in.u32();
+    r.offBitsSrc = in.u32();
+    r.cbBitsSrc = in.u32();
+    r.usageSrc = in.u32();
+    r.rop = in.u32();
+    r.cxDest = in.i32();
+    r.cyDest = in.i32();
+    return r;
+}
+
+void writeBitmapInfoHeader(ByteWriter& out, const BitmapInfoHeader& h)
+{
+    out.u32(h.size);
+    out.i32(h.width);
+    out.i32(h.height);
+    out.u16(h.planes);
+    out.u16(h.bitCount);
+    out.u32(h.compression);
+    out.u32(h.sizeImage);
+    out.i32(h.xPelsPerMeter);
+    out.i32(h.yPelsPerMeter);
+    out.u32(h.clrUsed);
+    out.u32(h.clrImportant);
+}
+
+BitmapInfoHeader readBitmapInfoHeader(ByteReader& in)
+{
+    BitmapInfoHeader h;
+    h.size = in.u32();
+    h.width = in.i32();
+    h.height = in.i32();
+    h.planes = in.u16();
+    h.bitCount = in.u16();
+    h.compression = in.u32();
+    h.sizeImage = in.u32();
+    h.xPelsPerMeter = in.i32();
+    h.yPelsPerMeter = in.i32();
+    h.clrUsed = in.u32();
+    h.clrImportant = in.u32();
+    return h;
+}
+
 void writeLogFont(ByteWriter& out, const LogFont& f)
 {
     out.i32(f.height);

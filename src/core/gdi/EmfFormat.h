@@ -35,6 +35,7 @@ constexpr uint32_t EMR_CREATEBRUSHINDIRECT = 39;
 constexpr uint32_t EMR_DELETEOBJECT = 40;
 constexpr uint32_t EMR_RECTANGLE = 43;
 constexpr uint32_t EMR_LINETO = 54;
+constexpr uint32_t EMR_STRETCHDIBITS = 81;
 constexpr uint32_t EMR_EXTCREATEFONTINDIRECTW = 82;
 constexpr uint32_t EMR_EXTTEXTOUTA = 83;
 constexpr uint32_t EMR_EXTTEXTOUTW = 84;
@@ -58,6 +59,13 @@ constexpr size_t kBoundsOffset = 8;
 
 // Every record: 0 type, 4 size (a multiple of 4), then its own fields.
 constexpr uint32_t kRecordStartSize = 8;
+
+// Whether [offset, offset + length) lies inside a record of recordSize bytes, past its type and
+// size fields.
+constexpr bool fitsInRecord(uint64_t offset, uint64_t length, size_t recordSize)
+{
+    return offset >= kRecordStartSize && offset <= recordSize && length <= recordSize - offset;
+}
 
 // EMR_EOF: 8 nPalEntries, 12 offPalEntries, 16 nSizeLast -> 20 bytes, with no palette.
 constexpr uint32_t kEofSize = 20;
@@ -101,6 +109,63 @@ constexpr uint32_t kEtoOpaque = 0x0002;
 constexpr uint32_t kEtoClipped = 0x0004;
 constexpr uint32_t kEtoNoRect = 0x0100;
 constexpr uint32_t kEtoPdy = 0x2000; // the advances come as (dx, dy) pairs
+
+// EMR_STRETCHDIBITS: 8 rclBounds (16), 24 xDest, 28 yDest, 32 xSrc, 36 ySrc, 40 cxSrc, 44 cySrc,
+// 48 offBmiSrc, 52 cbBmiSrc, 56 offBitsSrc, 60 cbBitsSrc, 64 iUsageSrc, 68 dwRop, 72 cxDest,
+// 76 cyDest -> 80 bytes. Then, at the offsets given (from the record's start), the BITMAPINFO
+// (a header and its colour table) and the bits. For a bottom-up DIB (positive biHeight) ySrc
+// counts from the bottom row, as in GDI.
+constexpr uint32_t kStretchDiBitsFixedSize = 80;
+constexpr uint32_t kDibRgbColors = 0; // iUsageSrc: the colour table holds RGBQUADs
+constexpr uint32_t kRopSrcCopy = 0x00CC0020;
+constexpr uint32_t kRopSrcAnd = 0x008800C6; // dest = source AND dest: white source leaves dest
+
+// BITMAPINFOHEADER: 0 biSize, 4 biWidth, 8 biHeight (negative: rows top-down), 12 biPlanes (u16),
+// 14 biBitCount (u16), 16 biCompression, 20 biSizeImage, 24 biXPelsPerMeter, 28 biYPelsPerMeter,
+// 32 biClrUsed, 36 biClrImportant -> 40 bytes. The larger V4 and V5 headers start with it. The
+// colour table follows the header: RGBQUADs (0 blue, 1 green, 2 red, 3 reserved), biClrUsed of
+// them, or 2^biBitCount when 0.
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kRgbQuadSize = 4;
+
+struct StretchDiBits {
+    Rect bounds;
+    int32_t xDest = 0;
+    int32_t yDest = 0;
+    int32_t xSrc = 0;
+    int32_t ySrc = 0;
+    int32_t cxSrc = 0;
+    int32_t cySrc = 0;
+    uint32_t offBmiSrc = 0;
+    uint32_t cbBmiSrc = 0;
+    uint32_t offBitsSrc = 0;
+    uint32_t cbBitsSrc = 0;
+    uint32_t usageSrc = kDibRgbColors;
+    uint32_t rop = kRopSrcCopy;
+    int32_t cxDest = 0;
+    int32_t cyDest = 0;
+};
+
+struct BitmapInfoHeader {
+    uint32_t size = kBitmapInfoHeaderSize;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint16_t planes = 1;
+    uint16_t bitCount = 1;
+    uint32_t compression = kBiRgb;
+    uint32_t sizeImage = 0;
+    int32_t xPelsPerMeter = 0;
+    int32_t yPelsPerMeter = 0;
+    uint32_t clrUsed = 0;
+    uint32_t clrImportant = 0;
+};
+
+// Bytes in one row of a DIB of width pixels at bitCount bits each: rows are padded to 4 bytes.
+constexpr uint64_t dibStride(uint64_t width, uint32_t bitCount)
+{
+    return (width * bitCount + 31) / 32 * 4;
+}
 
 struct TextRecord {
     Rect bounds;
@@ -166,5 +231,13 @@ void writePolyStart(ByteWriter& out, uint32_t type, const Rect& bounds, uint32_t
 void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t);
 // Reads the fixed part from the start of the record (rcl stays empty with ETO_NO_RECT).
 TextRecord readTextStart(ByteReader& in);
+
+// The fixed part of EMR_STRETCHDIBITS of size bytes in all; header, colours and bits follow.
+void writeStretchDiBitsStart(ByteWriter& out, uint32_t size, const StretchDiBits& r);
+// Reads the fixed part from the start of the record.
+StretchDiBits readStretchDiBitsStart(ByteReader& in);
+
+void writeBitmapInfoHeader(ByteWriter& out, const BitmapInfoHeader& h);
+BitmapInfoHeader readBitmapInfoHeader(ByteReader& in);
 
 } // namespace quillon::emf

@@ -3,6 +3,7 @@
 #include "ByteIO.h"
 #include "EmfFormat.h"
 #include "Mapping.h"
+#include "MonoDib.h"
 
 #include <algorithm>
 #include <array>
@@ -44,13 +45,6 @@ int32_t toCoordinate(double v)
         return 0;
     v = std::clamp(v, -kCoordinateLimit, kCoordinateLimit);
     return int32_t(std::llround(v));
-}
-
-// Whether [offset, offset + length) lies inside a record of recordSize bytes, past its type and
-// size fields.
-bool fitsInRecord(uint64_t offset, uint64_t length, size_t recordSize)
-{
-    return offset >= 8 && offset <= recordSize && length <= recordSize - offset;
 }
 
 struct Mapping {
@@ -114,10 +108,10 @@ private:
     }
 
     void updateTransform();
-    Point map(Point p) const
+    Point map(Point p) const { return map(double(p.x), double(p.y)); }
+    Point map(double x, double y) const
     {
-        return {toCoordinate(m_scaleX * double(p.x) + m_offsetX),
-                toCoordinate(m_scaleY * double(p.y) + m_offsetY)};
+        return {toCoordinate(m_scaleX * x + m_offsetX), toCoordinate(m_scaleY * y + m_offsetY)};
     }
     Rect mapRect(const Rect& r) const
     {
@@ -151,6 +145,7 @@ private:
 
     void textOut(std::span<const uint8_t> record, bool wide);
     void poly(std::span<const uint8_t> record, bool closed, bool shortPoints);
+    void stretchDiBits(std::span<const uint8_t> record);
 
     DrawingContext& m_dc;
     Point m_origin;
@@ -438,6 +433,24 @@ void Player::poly(std::span<const uint8_t> record, bool closed, bool shortPoints
         m_dc.polyline(points);
 }
 
+void Player::stretchDiBits(std::span<const uint8_t> record)
+{
+    ByteReader in(record);
+    const StretchDiBits r = readStretchDiBitsStart(in);
+    if (!in.ok())
+        return;
+    // The destination's corners on dc: the mapping may turn the picture over on either axis.
+    const Point a = map(double(r.xDest), double(r.yDest));
+    const Point b = map(double(r.xDest) + double(r.cxDest), double(r.yDest) + double(r.cyDest));
+    if (a.x == b.x || a.y == b.y)
+        return;
+    const std::optional<MonoDots> dots = readMonoDots(record, r, b.x < a.x, b.y < a.y);
+    if (!dots)
+        return;
+    m_dc.drawMonoBitmap({std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+                        dots->bitmap());
+}
+
 void Player::play(uint32_t type, std::span<const uint8_t> record)
 {
     ByteReader in(record);
@@ -618,6 +631,9 @@ void Player::play(uint32_t type, std::span<const uint8_t> record)
         return;
     case EMR_EXTTEXTOUTW:
         textOut(record, true);
+        return;
+    case EMR_STRETCHDIBITS:
+        stretchDiBits(record);
         return;
     default:
         return; // records the player does not know (or a stray header) are passed over

@@ -26,6 +26,10 @@ struct PlayResult {
 // Every size, offset and count is checked against the bytes given: a record that does not fit
 // stops playback (ok = false, with the reason); a record whose string or advances lie outside it is
 // skipped on its own. What was played before an error stays drawn.
+//
+// EMR_STRETCHDIBITS with a 1-bit DIB reaches dc as drawMonoBitmap(): the dots its raster operation
+// paints black on white paper, turned over where the mapping flips an axis. Bitmaps of other
+// depths and palette-indexed colour tables are skipped.
 PlayResult playEmf(std::span<const uint8_t> picture, DrawingContext& dc, Point origin);
 
 } // namespace quillon

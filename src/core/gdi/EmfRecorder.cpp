@@ -1,5 +1,7 @@
 #include "EmfRecorder.h"
 
+#include "MonoDib.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -370,9 +372,17 @@ void EmfRecorder::polygon(std::span<const Point> points)
     polyRecord(EMR_POLYGON, points);
 }
 
-void EmfRecorder::drawMonoBitmap(const Rect&, const MonoBitmap&)
+void EmfRecorder::drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap)
 {
-    // Not recorded yet.
+    const int64_t cx = int64_t(dest.right) - dest.left;
+    const int64_t cy = int64_t(dest.bottom) - dest.top;
+    const uint64_t size = monoBitmapRecordSize(bitmap);
+    if (cx <= 0 || cy <= 0 || cx > INT32_MAX || cy > INT32_MAX || size == 0)
+        return;
+    const Rect bounds{dest.left, dest.top, dest.right - 1, dest.bottom - 1};
+    ByteWriter w = beginRecord(size_t(size));
+    writeMonoBitmap(w, bounds, dest, bitmap);
+    addBounds(bounds);
 }
 
 } // namespace quillon
