@@ -118,7 +118,7 @@ TEST(MonoBitmapRecord, EveryDotAndTheDestinationComeBackForOddWidths)
     const std::optional<emf::Header> header = emf::parseHeader(picture);
     EXPECT_EQ(header->bounds, (Rect{-50, 0, 5699, 29167}));
 
-    // The layout as libuemf reads it: SRCAND, a bottom-up DIB with white at 0 and black at 1.
+    // The layout as libuemf reads it: SRCAND, a bottom-up DIB with black at 0 and white at 1.
     const auto* first = reinterpret_cast<const U_EMRSTRETCHDIBITS*>(picture.data() + emf::kHeaderSize);
     ASSERT_EQ(first->emr.iType, uint32_t(U_EMR_STRETCHDIBITS));
     EXPECT_EQ(first->dwRop, uint32_t(U_SRCAND));
@@ -130,12 +130,12 @@ TEST(MonoBitmapRecord, EveryDotAndTheDestinationComeBackForOddWidths)
     EXPECT_EQ(bmi->bmiHeader.biBitCount, 1);
     EXPECT_EQ(first->cbBitsSrc, 7u * 4u);
     const U_RGBQUAD* colours = bmi->bmiColors;
-    EXPECT_EQ(colours[0].Red + colours[0].Green + colours[0].Blue, 3 * 255);
-    EXPECT_EQ(colours[1].Red + colours[1].Green + colours[1].Blue, 0);
-    // The first DIB row is the picture's bottom row.
+    EXPECT_EQ(colours[0].Red + colours[0].Green + colours[0].Blue, 0);
+    EXPECT_EQ(colours[1].Red + colours[1].Green + colours[1].Blue, 3 * 255);
+    // The first DIB row is the picture's bottom row, a dot is a 0 bit.
     const uint8_t* bits = reinterpret_cast<const uint8_t*>(first) + first->offBitsSrc;
-    EXPECT_EQ(bits[0], cases[0].first.rows[6 * 2]);
-    EXPECT_EQ(bits[1], cases[0].first.rows[6 * 2 + 1] & 0xF8) << "bits past the width are cleared";
+    EXPECT_EQ(bits[0], uint8_t(~cases[0].first.rows[6 * 2]));
+    EXPECT_EQ(bits[1], uint8_t(~cases[0].first.rows[6 * 2 + 1] | 0x07)) << "bits past the width are paper";
 
     RecordingContext dc;
     const PlayResult played = playEmf(picture, dc, {});

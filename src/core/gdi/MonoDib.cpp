@@ -70,17 +70,20 @@ void writeMonoBitmap(ByteWriter& out, const Rect& bounds, const Rect& dest, cons
     h.sizeImage = bits;
     h.clrUsed = kMonoColors;
     writeBitmapInfoHeader(out, h);
-    out.u32(kWhite); // index 0: a clear bit, paper
-    out.u32(kBlack); // index 1: a set bit, a dot
+    out.u32(kBlack); // index 0: a dot
+    out.u32(kWhite); // index 1: paper
 
-    // The bits beyond the width are cleared, so a picture's bytes depend on its dots alone.
+    // Bits are inverted: a dot is 0. The bits beyond the width are paper, so a picture's bytes
+    // depend on its dots alone.
     const size_t perRow = size_t(bitmap.bytesPerRow());
-    const uint8_t lastMask = uint8_t(0xFF << ((8 - bitmap.width % 8) % 8));
+    const uint8_t beyondWidth = uint8_t(0xFF >> (8 - (8 - bitmap.width % 8) % 8));
+    std::vector<uint8_t> line(stride, 0);
     for (int32_t y = bitmap.height - 1; y >= 0; --y) {
         const uint8_t* row = bitmap.rows.data() + size_t(y) * perRow;
-        out.bytes(row, perRow - 1);
-        out.u8(row[perRow - 1] & lastMask);
-        out.zeros(stride - perRow);
+        for (size_t i = 0; i < perRow; ++i)
+            line[i] = uint8_t(~row[i]);
+        line[perRow - 1] |= beyondWidth;
+        out.bytes(line.data(), stride);
     }
 }
 

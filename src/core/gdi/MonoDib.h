@@ -18,10 +18,11 @@ namespace quillon::emf {
 uint64_t monoBitmapRecordSize(const MonoBitmap& bitmap);
 
 // Writes bitmap stretched onto dest (logical units, right and bottom exclusive, not empty) as
-// EMR_STRETCHDIBITS with bounds (inclusive, device units): a bottom-up 1-bit DIB whose colour
-// index 0 is white and 1 black, combined with SRCAND, so that in any EMF viewer the black dots
-// darken the page and the paper bits leave what lies beneath. The record is
-// monoBitmapRecordSize(bitmap) bytes.
+// EMR_STRETCHDIBITS with bounds (inclusive, device units): a bottom-up 1-bit DIB with the usual
+// monochrome colour table (index 0 black, a dot; 1 white, paper), combined with the page by
+// SRCAND, so that the black dots darken the page and the paper leaves what lies beneath. GDI
+// combines by colour; LibreOffice (7.4) makes the bitmap its own mask by index, and shows the
+// same only with this colour table. The record is monoBitmapRecordSize(bitmap) bytes.
 void writeMonoBitmap(ByteWriter& out, const Rect& bounds, const Rect& dest, const MonoBitmap& bitmap);
 
 // Dots read from a record: rows top to bottom, bytesPerRow() bytes each, set bits black.
