@@ -1,11 +1,14 @@
 #include "PainterDevice.h"
 #include "Units.h"
 
+#include "DotRaster.h"
+
 #include "gdi/Mapping.h"
 
 #include <QBrush>
 #include <QFont>
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
@@ -14,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace quillon {
@@ -652,9 +656,92 @@ void PainterDevice::polygon(std::span<const Point> points)
     drawShape([&] { m_painter.drawPolygon(poly, Qt::OddEvenFill); });
 }
 
-void PainterDevice::drawMonoBitmap(const Rect&, const MonoBitmap&)
+// Dot pictures: black where a bit is set, nothing where it is clear.
+//
+// On raster surfaces (the preview, PNG) the picture is resampled here onto whole device pixels
+// (DotRaster.h): its edges are rounded to pixel boundaries, so two pictures that share an edge
+// meet without a gap or an overlap at any scale; enlarged dots stay sharp; shrunk ones keep their
+// share of ink as grey instead of dropping whole rows. QPainter's own image scaling does neither:
+// unsmoothed it drops rows when shrinking, smoothed it blurs when enlarging, and it places
+// fractional edges by its own rounding.
+//
+// On a PDF the picture is one 1-bit image placed by the page's transform: the PDF reader scales
+// it, at any zoom and at the printer's resolution. With a PdfStencilFilter behind the PDF it is a
+// stencil mask (1 bit a dot, painting black); otherwise a transparent image.
+void PainterDevice::drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap)
 {
-    // Not drawn yet.
+    if (!bitmap.valid() || dest.right <= dest.left || dest.bottom <= dest.top)
+        return;
+    m_painter.save();
+    const QPaintEngine* engine = m_painter.paintEngine();
+    const bool pdf = engine && engine->type() == QPaintEngine::Pdf;
+    if (!drawDotsAtDeviceResolution(dest, bitmap))
+        drawDotsAsImage(dest, bitmap, pdf && m_pdfStencils);
+    m_painter.restore();
+}
+
+bool PainterDevice::drawDotsAtDeviceResolution(const Rect& dest, const MonoBitmap& bitmap)
+{
+    QPaintEngine* engine = m_painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster)
+        return false;
+    m_painter.setTransform(m_toDevice * m_base);
+    const QTransform full = m_painter.deviceTransform();
+    if (full.type() > QTransform::TxScale)
+        return false; // turned or sheared: Qt's image drawing
+    const QPointF a = full.map(QPointF(dest.left, dest.top));
+    const QPointF b = full.map(QPointF(dest.right, dest.bottom));
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()))
+        return true;
+    // Edges rounded the same way wherever they come from; far-off values come only from damaged
+    // pictures and are kept within reach of 64-bit arithmetic.
+    auto edge = [](qreal v) { return int64_t(std::floor(std::clamp<qreal>(v, -1e12, 1e12) + 0.5)); };
+    const int64_t x0 = edge(std::min(a.x(), b.x()));
+    const int64_t y0 = edge(std::min(a.y(), b.y()));
+    // A picture thinner than a pixel still takes one.
+    const int64_t x1 = std::max(edge(std::max(a.x(), b.x())), x0 + 1);
+    const int64_t y1 = std::max(edge(std::max(a.y(), b.y())), y0 + 1);
+
+    // Only the part on the surface is made: the area being painted, or the whole device.
+    QRect limit = engine->systemClip().boundingRect();
+    if (limit.isEmpty()) {
+        const QPaintDevice* device = m_painter.device();
+        const qreal ratio = std::max<qreal>(device->devicePixelRatio(), 1.0);
+        limit = QRect(0, 0, int(std::ceil(device->width() * ratio)), int(std::ceil(device->height() * ratio)));
+    }
+    const int64_t vx0 = std::max<int64_t>(x0, limit.left()), vx1 = std::min<int64_t>(x1, int64_t(limit.right()) + 1);
+    const int64_t vy0 = std::max<int64_t>(y0, limit.top()), vy1 = std::min<int64_t>(y1, int64_t(limit.bottom()) + 1);
+    if (vx1 <= vx0 || vy1 <= vy0)
+        return true;
+    const QRect visible(int(vx0 - x0), int(vy0 - y0), int(vx1 - vx0), int(vy1 - vy0));
+    const QImage dots = rasterizeDots(bitmap, x1 - x0, y1 - y0, visible, b.x() < a.x(), b.y() < a.y());
+    if (dots.isNull())
+        return true;
+    // Device pixels one to one.
+    m_painter.resetTransform();
+    m_painter.setTransform(m_painter.deviceTransform().inverted());
+    m_painter.drawImage(QPoint(int(vx0), int(vy0)), dots);
+    return true;
+}
+
+void PainterDevice::drawDotsAsImage(const Rect& dest, const MonoBitmap& bitmap, bool stencil)
+{
+    QImage image(bitmap.width, bitmap.height, QImage::Format_Mono);
+    if (image.isNull())
+        return;
+    // Qt's PDF engine writes a Format_Mono image with exactly this black-and-white table as a
+    // 1-bit grey image, which the stencil filter makes a mask that paints where a bit is 1.
+    image.setColorTable(stencil ? QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}
+                                : QList<QRgb>{qRgba(0, 0, 0, 0), qRgb(0, 0, 0)});
+    const size_t perRow = size_t(bitmap.bytesPerRow());
+    for (int32_t y = 0; y < bitmap.height; ++y)
+        std::memcpy(image.scanLine(y), bitmap.rows.data() + size_t(y) * perRow, perRow);
+    m_painter.setTransform(m_toDevice * m_base);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_painter.setRenderHint(QPainter::LosslessImageRendering, true); // never JPEG
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(Qt::black); // a stencil's colour
+    m_painter.drawImage(QRectF(QPointF(dest.left, dest.top), QPointF(dest.right, dest.bottom)), image);
 }
 
 } // namespace quillon

@@ -67,6 +67,12 @@ public:
     void polygon(std::span<const Point> points) override;
     void drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap) override;
 
+    // The PDF this device paints into passes through a PdfStencilFilter, which makes every
+    // opaque 1-bit grey image a stencil mask: dot pictures are then drawn as such images, 1 bit a
+    // dot in the file. Without it (the default) a dot picture on a PDF is a transparent image,
+    // right in any PDF but larger: an RGB image with a 1-bit mask.
+    void setPdfStencils(bool on) { m_pdfStencils = on; }
+
     // Logical to device space (the painter's space at construction), for tests and callers that
     // mix their own drawing with this device's.
     QTransform logicalToDevice() const { return m_toDevice; }
@@ -167,6 +173,9 @@ private:
     bool drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
                   std::span<const int32_t> dx, bool hasDx);
     void applyPenAndBrush();
+    // The three ways of drawing a dot picture (see drawMonoBitmap()).
+    bool drawDotsAtDeviceResolution(const Rect& dest, const MonoBitmap& bitmap);
+    void drawDotsAsImage(const Rect& dest, const MonoBitmap& bitmap, bool stencil);
 
     QPainter& m_painter;
     DosCodePage m_codePage;
@@ -181,6 +190,7 @@ private:
     QHash<QString, QRawFont> m_sizedFonts; // by face, weight, italic and pixel size
     std::unordered_map<TextFontKey, TextFont, TextFontHash, TextFontEqual> m_textFonts;
     std::u16string m_chars; // the text of the current call, decoded
+    bool m_pdfStencils = false;
 };
 
 } // namespace quillon

@@ -4,6 +4,7 @@
 #include "CupsUploadJournal.h"
 #include "DescriptorDevice.h"
 #include "PainterDevice.h"
+#include "PdfStencilFilter.h"
 #include "TextUtil.h"
 #include "posix/AtomicFile.h"
 
@@ -123,7 +124,8 @@ bool PdfPrinter::startWriter()
     if (m_docFd < 0)
         return false;
     m_sink = std::make_unique<DescriptorDevice>(m_docFd);
-    m_writer = std::make_unique<QPdfWriter>(m_sink.get());
+    m_stencils = std::make_unique<PdfStencilFilter>(*m_sink);
+    m_writer = std::make_unique<QPdfWriter>(m_stencils.get());
     m_writer->setResolution(m_dpi);
     m_writer->setPageLayout(currentLayout());
     m_writer->setTitle(QString::fromStdString(m_title));
@@ -133,11 +135,13 @@ bool PdfPrinter::startWriter()
         m_error = "cannot make the print document";
         m_painter.reset();
         m_writer.reset();
+        m_stencils.reset();
         m_sink.reset();
         return false;
     }
     m_painter->setRenderHint(QPainter::Antialiasing);
     m_device = std::make_unique<PainterDevice>(*m_painter, m_codePage);
+    m_device->setPdfStencils(true);
     return true;
 }
 
@@ -185,6 +189,7 @@ bool PdfPrinter::closeWriter()
     const bool ended = m_painter->end();
     m_painter.reset();
     m_writer.reset();
+    m_stencils.reset();
     const int failure = m_sink->failure();
     m_sink.reset();
     // A PDF ends with its end-of-file marker; anything less is cut off.

@@ -83,6 +83,8 @@ private:
     std::unique_ptr<PainterDevice> m_device;
     // Every write of the PDF is checked, so nothing cut off ever leaves the program.
     std::unique_ptr<class DescriptorDevice> m_sink;
+    // Between the PDF writer and m_sink: dot pictures become stencil masks.
+    std::unique_ptr<class PdfStencilFilter> m_stencils;
     int m_docFd = -1;
     bool m_open = false;
     int m_pages = 0;
