@@ -1,0 +1,153 @@
+// How fast pages full of dot pictures (printer graphics) print into a PDF, and how large they are.
+//
+// Each page of an A4 sheet is covered by bands of dots one under the other, as an Epson stream
+// prints them: 8-dot bands at 120 x 72 dpi (9 pins, ESC L), 24-dot bands at 180 x 180 dpi (24
+// pins, ESC * 39) and at 360 x 180 dpi (ESC * 40). Two contents: line art (frames, rules and
+// blocks, as forms and logos) and a 25 % dither (as a photo), which compresses worst. The pages
+// are recorded as page pictures (EmfRecorder), as the report records them, and played onto
+// PdfFilePrinter's page surface, as printing from the preview or printer mode draws them. The
+// PDF's size is set against a 1-bit Flate image of the whole page.
+//
+// quillon-bench-dotpdf [PAGES]   (default 200); it measures and reports, never judges.
+
+#include "PdfPrinter.h"
+#include "SpoolGenerator.h"
+#include "gdi/EmfPlayer.h"
+#include "gdi/EmfRecorder.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace quillon;
+using namespace quillon::bench;
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+struct Density {
+    const char* name;
+    int dpiX;
+    int dpiY;
+    int pins;
+};
+
+constexpr Density kDensities[] = {{"9-pin 120x72, 8-dot bands", 120, 72, 8},
+                                  {"24-pin 180x180, 24-dot bands", 180, 180, 24},
+                                  {"24-pin 360x180, 24-dot bands", 360, 180, 24}};
+
+// The dots of a whole A4 page at the density, top row first.
+struct PageDots {
+    int width;
+    int height;
+    std::vector<uint8_t> rows;
+    int perRow() const { return (width + 7) / 8; }
+    void set(int x, int y) { rows[size_t(y) * size_t(perRow()) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8)); }
+};
+
+PageDots makePage(const Density& d, bool dither, unsigned seed)
+{
+    PageDots p{21000 * d.dpiX / 2540, 29700 * d.dpiY / 2540, {}};
+    p.rows.assign(size_t(p.perRow()) * size_t(p.height), 0);
+    std::mt19937 gen(seed);
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const bool on = dither ? gen() % 4 == 0
+                                   : (x % (d.dpiX / 2) < 2 || y % (d.dpiY / 3) < 2
+                                      || ((x / 40 + y / 40 + int(seed)) % 7 == 0 && (x + y) % 3 == 0));
+            if (on)
+                p.set(x, y);
+        }
+    }
+    return p;
+}
+
+// The page recorded band by band, each band's place on the report's grid of 0.01 mm.
+std::vector<uint8_t> recordPage(const Density& d, const PageDots& dots)
+{
+    EmfRecorder rec(Size{21000, 29700});
+    for (int top = 0; top < dots.height; top += d.pins) {
+        const int rows = std::min(d.pins, dots.height - top);
+        const MonoBitmap band{dots.width, rows,
+                              std::span(dots.rows).subspan(size_t(top) * size_t(dots.perRow()), size_t(rows) * size_t(dots.perRow()))};
+        const Rect dest{0, top * 2540 / d.dpiY, dots.width * 2540 / d.dpiX, (top + rows) * 2540 / d.dpiY};
+        rec.drawMonoBitmap(dest, band);
+    }
+    return rec.finish();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillon-bench-dotpdf";
+    std::filesystem::create_directories(folder);
+
+    std::printf("Dot pictures into a PDF: %d A4 pages of bands each, recorded, then played onto PdfFilePrinter\n", pages);
+    for (const Density& d : kDensities) {
+        for (bool dither : {false, true}) {
+            // A handful of different pages, used in turn.
+            std::vector<std::vector<uint8_t>> pictures;
+            size_t flate = 0, raw = 0;
+            double recordSeconds = 0, flateSeconds = 0;
+            for (unsigned k = 0; k < 4; ++k) {
+                const PageDots dots = makePage(d, dither, k);
+                const double recordStart = cpuSeconds();
+                pictures.push_back(recordPage(d, dots));
+                const double flateStart = cpuSeconds();
+                flate += size_t(qCompress(dots.rows.data(), qsizetype(dots.rows.size())).size());
+                flateSeconds += (cpuSeconds() - flateStart) / 4;
+                recordSeconds += (flateStart - recordStart) / 4;
+                raw += dots.rows.size();
+            }
+
+            const std::string path = (folder / "dots.pdf").string();
+            const auto start = Clock::now();
+            const double cpuStart = cpuSeconds();
+            {
+                PdfFilePrinter printer(path, DosCodePage::Cp852);
+                printer.selectDefaultPrinter();
+                printer.beginDoc();
+                for (int i = 0; i < pages; ++i) {
+                    if (i > 0)
+                        printer.newPage();
+                    playEmf(pictures[size_t(i) % pictures.size()], *printer.pageSurface(), {});
+                }
+                printer.endDoc();
+                if (!printer.finish()) {
+                    std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), printer.lastError().c_str());
+                    return 1;
+                }
+            }
+            const double seconds = secondsSince(start);
+            const double cpu = cpuSeconds() - cpuStart;
+            const double pdfBytes = double(std::filesystem::file_size(path));
+            std::printf("  %-30s %-9s %5.0f pages/s (%5.0f by CPU time, %5.2f ms a page; Flate of the page alone %5.2f ms)"
+                        "  %6.1f KB a page (1-bit Flate of the page %6.1f KB, raw %6.1f KB)  page picture %6.1f KB,"
+                        " recorded in %.2f ms\n",
+                        d.name, dither ? "dither" : "line art", pages / seconds, pages / cpu, cpu / pages * 1e3,
+                        flateSeconds * 1e3, pdfBytes / pages / 1e3, double(flate) / 4 / 1e3, double(raw) / 4 / 1e3,
+                        double(pictures[0].size()) / 1e3, recordSeconds * 1e3);
+            std::fflush(stdout);
+        }
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
