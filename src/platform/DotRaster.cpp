@@ -1,5 +1,6 @@
 #include "DotRaster.h"
 
+#include <climits>
 #include <vector>
 
 namespace quillon {
@@ -37,8 +38,9 @@ std::vector<Span> spans(int64_t n, int32_t dots, int from, int to, bool mirror)
 QImage rasterizeDots(const MonoBitmap& bitmap, int64_t columns, int64_t rows, const QRect& visible, bool mirrorX,
                      bool mirrorY)
 {
-    if (!bitmap.valid() || visible.isEmpty() || columns <= 0 || rows <= 0 || visible.left() < 0 || visible.top() < 0
-        || visible.right() >= columns || visible.bottom() >= rows)
+    // Grids beyond 2^31 pixels come only from damaged pictures (and would overflow the spans).
+    if (!bitmap.valid() || visible.isEmpty() || columns <= 0 || rows <= 0 || columns > INT32_MAX || rows > INT32_MAX
+        || visible.left() < 0 || visible.top() < 0 || visible.right() >= columns || visible.bottom() >= rows)
         return {};
     QImage image(visible.size(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())

@@ -279,3 +279,17 @@ TEST(DotPicturePdf, BandsOfAPageAreJoinedIntoOneImageThatStaysOnItsPage)
     EXPECT_EQ(images.join(QLatin1String(", ")).toStdString(), "1:stencil 100x24, 1:stencil 100x8, 2:stencil 100x8")
         << list.toStdString();
 }
+
+TEST(DotPictureImage, HugeOrTinyDestinationsDrawOnlyWhatTheSurfaceShows)
+{
+    // Values a damaged picture can hand over: the surface shows a piece of one enormous dot, and
+    // a picture far smaller than a pixel still leaves a mark.
+    const Dots full(8, 8, [](int, int) { return true; });
+    const QImage huge = draw(300, 1.0, [&](PainterDevice& dc) {
+        dc.drawMonoBitmap({INT32_MIN / 4, INT32_MIN / 4, INT32_MAX / 4, INT32_MAX / 4}, full.bitmap());
+    });
+    EXPECT_EQ(huge.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(huge.pixel(huge.width() - 1, huge.height() - 1), qRgb(0, 0, 0));
+    const QImage tiny = draw(300, 1.0, [&](PainterDevice& dc) { dc.drawMonoBitmap({1000, 1000, 1001, 1001}, full.bitmap()); });
+    EXPECT_LT(qGray(tiny.pixel(118, 118)), 255);
+}
