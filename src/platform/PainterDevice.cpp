@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <functional>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -75,10 +74,7 @@ PainterDevice::PainterDevice(QPainter& painter, DosCodePage codePage)
     updateTransform();
 }
 
-PainterDevice::~PainterDevice()
-{
-    flush();
-}
+PainterDevice::~PainterDevice() = default;
 
 // ---------------------------------------------------------------------------------------------
 // Objects
@@ -475,7 +471,6 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
     else
         baseline = ascent;
 
-    flush();
     m_painter.save();
     m_painter.setTransform(m_base);
     const QPointF origin = m_toDevice.map(QPointF(ref.x, ref.y));
@@ -625,7 +620,6 @@ void PainterDevice::rectangle(const Rect& r)
 
 void PainterDevice::drawShape(const std::function<void()>& draw)
 {
-    flush();
     m_painter.save();
     m_painter.setTransform(m_toDevice * m_base);
     applyPenAndBrush();
@@ -673,61 +667,18 @@ void PainterDevice::polygon(std::span<const Point> points)
 //
 // On a PDF the picture is one 1-bit image placed by the page's transform: the PDF reader scales
 // it, at any zoom and at the printer's resolution. With a PdfStencilFilter behind the PDF it is a
-// stencil mask (1 bit a dot, painting black), bands joined; otherwise a transparent image.
+// stencil mask (1 bit a dot, painting black); otherwise a transparent image. (The printer
+// emulation gathers a sheet's bands into as few pictures as it can, so a page of graphics is one
+// image or a few.)
 void PainterDevice::drawMonoBitmap(const Rect& dest, const MonoBitmap& bitmap)
 {
     if (!bitmap.valid() || dest.right <= dest.left || dest.bottom <= dest.top)
         return;
+    m_painter.save();
     const QPaintEngine* engine = m_painter.paintEngine();
-    if (m_pdfStencils && engine && engine->type() == QPaintEngine::Pdf) {
-        queueStencil(dest, bitmap);
-        return;
-    }
-    flush();
-    m_painter.save();
+    const bool pdf = engine && engine->type() == QPaintEngine::Pdf;
     if (!drawDotsAtDeviceResolution(dest, bitmap))
-        drawDotsAsImage(m_toDevice * m_base, dest, bitmap, false);
-    m_painter.restore();
-}
-
-void PainterDevice::queueStencil(const Rect& dest, const MonoBitmap& bitmap)
-{
-    // A joined image stays within what Qt's PDF engine handles comfortably.
-    constexpr size_t kMaxJoinedBytes = size_t(32) << 20;
-    const QTransform toDevice = m_toDevice * m_base;
-    const size_t bytes = size_t(bitmap.bytesPerRow()) * size_t(bitmap.height);
-    if (m_pendingDots) {
-        PendingDots& p = *m_pendingDots;
-        // Rows keep their places within a hundredth of a unit per row: the band's rows are as
-        // tall as the picture's so far.
-        const int64_t joinedError = int64_t(dest.bottom - dest.top) * p.height
-                                  - int64_t(p.dest.bottom - p.dest.top) * bitmap.height;
-        const bool continues = p.toDevice == toDevice && p.dest.left == dest.left && p.dest.right == dest.right
-                            && p.dest.bottom == dest.top && p.width == bitmap.width
-                            && std::abs(joinedError) <= int64_t(p.height) + bitmap.height
-                            && p.rows.size() + bytes <= kMaxJoinedBytes;
-        if (continues) {
-            p.rows.insert(p.rows.end(), bitmap.rows.begin(), bitmap.rows.begin() + ptrdiff_t(bytes));
-            p.dest.bottom = dest.bottom;
-            p.height += bitmap.height;
-            return;
-        }
-    }
-    flush();
-    m_pendingDots = PendingDots{toDevice, dest, bitmap.width, bitmap.height,
-                                std::vector<uint8_t>(bitmap.rows.begin(), bitmap.rows.begin() + ptrdiff_t(bytes))};
-}
-
-void PainterDevice::flush()
-{
-    if (!m_pendingDots)
-        return;
-    const PendingDots p = std::move(*m_pendingDots);
-    m_pendingDots.reset();
-    if (!m_painter.isActive())
-        return;
-    m_painter.save();
-    drawDotsAsImage(p.toDevice, p.dest, {p.width, p.height, p.rows}, true);
+        drawDotsAsImage(dest, bitmap, pdf && m_pdfStencils);
     m_painter.restore();
 }
 
@@ -775,8 +726,7 @@ bool PainterDevice::drawDotsAtDeviceResolution(const Rect& dest, const MonoBitma
     return true;
 }
 
-void PainterDevice::drawDotsAsImage(const QTransform& toDevice, const Rect& dest, const MonoBitmap& bitmap,
-                                    bool stencil)
+void PainterDevice::drawDotsAsImage(const Rect& dest, const MonoBitmap& bitmap, bool stencil)
 {
     QImage image(bitmap.width, bitmap.height, QImage::Format_Mono);
     if (image.isNull())
@@ -788,7 +738,7 @@ void PainterDevice::drawDotsAsImage(const QTransform& toDevice, const Rect& dest
     const size_t perRow = size_t(bitmap.bytesPerRow());
     for (int32_t y = 0; y < bitmap.height; ++y)
         std::memcpy(image.scanLine(y), bitmap.rows.data() + size_t(y) * perRow, perRow);
-    m_painter.setTransform(toDevice);
+    m_painter.setTransform(m_toDevice * m_base);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     m_painter.setRenderHint(QPainter::LosslessImageRendering, true); // never JPEG
     m_painter.setPen(Qt::NoPen);

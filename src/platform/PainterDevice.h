@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <memory>
 #include <functional>
-#include <optional>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -72,13 +71,7 @@ public:
     // opaque 1-bit grey image a stencil mask: dot pictures are then drawn as such images, 1 bit a
     // dot in the file. Without it (the default) a dot picture on a PDF is a transparent image,
     // right in any PDF but larger: an RGB image with a 1-bit mask.
-    //
-    // With it, dot pictures that continue one another downwards (bands of the same width, each
-    // starting where the last ended) are joined into one image, drawn when anything else is drawn
-    // or at flush(): one image a page instead of one a band keeps the PDF as small as the dots'
-    // own compressed bits. The owner calls flush() before it turns the page.
     void setPdfStencils(bool on) { m_pdfStencils = on; }
-    void flush();
 
     // Logical to device space (the painter's space at construction), for tests and callers that
     // mix their own drawing with this device's.
@@ -182,8 +175,7 @@ private:
     void applyPenAndBrush();
     // The three ways of drawing a dot picture (see drawMonoBitmap()).
     bool drawDotsAtDeviceResolution(const Rect& dest, const MonoBitmap& bitmap);
-    void drawDotsAsImage(const QTransform& toDevice, const Rect& dest, const MonoBitmap& bitmap, bool stencil);
-    void queueStencil(const Rect& dest, const MonoBitmap& bitmap);
+    void drawDotsAsImage(const Rect& dest, const MonoBitmap& bitmap, bool stencil);
 
     QPainter& m_painter;
     DosCodePage m_codePage;
@@ -199,15 +191,6 @@ private:
     std::unordered_map<TextFontKey, TextFont, TextFontHash, TextFontEqual> m_textFonts;
     std::u16string m_chars; // the text of the current call, decoded
     bool m_pdfStencils = false;
-    // Bands joined so far, not yet drawn (see setPdfStencils()).
-    struct PendingDots {
-        QTransform toDevice;
-        Rect dest;
-        int32_t width = 0;
-        int32_t height = 0;
-        std::vector<uint8_t> rows;
-    };
-    std::optional<PendingDots> m_pendingDots;
 };
 
 } // namespace quillon

@@ -162,7 +162,6 @@ bool PdfPrinter::beginDoc()
     m_fullFolder.clear();
     if (m_writer && oneFile()) {
         // The next document continues the same file, on a page of its own orientation.
-        m_device->flush();
         m_writer->setPageLayout(currentLayout());
         if (!m_writer->newPage())
             return false;
@@ -176,10 +175,7 @@ bool PdfPrinter::beginDoc()
 
 bool PdfPrinter::newPage()
 {
-    if (!m_open)
-        return false;
-    m_device->flush(); // what the page drew is on it before it turns
-    if (!m_writer->newPage())
+    if (!m_open || !m_writer->newPage())
         return false;
     ++m_pages;
     return true;

@@ -249,37 +249,6 @@ TEST(DotPicturePdf, APageOfDotsIsAStencilMaskOverTheText)
     EXPECT_LT(inkIn(middle + 10, right, top, bottom), (right - middle) * (bottom - top) / 3) << "and only the text";
 }
 
-TEST(DotPicturePdf, BandsOfAPageAreJoinedIntoOneImageThatStaysOnItsPage)
-{
-    TempDir dir;
-    const std::string out = dir.file("bands.pdf");
-    const Dots band(100, 8, [](int x, int y) { return (x + y) % 2 == 0; });
-    {
-        PdfFilePrinter printer(out, DosCodePage::Cp852);
-        ASSERT_TRUE(printer.selectDefaultPrinter());
-        ASSERT_TRUE(printer.beginDoc());
-        // Three bands at 72 dpi down the grid of 0.01 mm (282 or 283 units each), then a text line
-        // and one more band, which starts a picture of its own; then, on the next page, one band.
-        const int32_t tops[] = {1000, 1282, 1564, 1847};
-        for (int i = 0; i < 3; ++i)
-            printer.pageSurface()->drawMonoBitmap({1000, tops[i], 5233, tops[i + 1]}, band.bitmap());
-        drawText(*printer.pageSurface(), 1000, 2500, 5);
-        printer.pageSurface()->drawMonoBitmap({1000, 1847, 5233, 2129}, band.bitmap());
-        ASSERT_TRUE(printer.newPage());
-        printer.pageSurface()->drawMonoBitmap({1000, 1000, 5233, 1282}, band.bitmap());
-        ASSERT_TRUE(printer.endDoc());
-        ASSERT_TRUE(printer.finish()) << printer.lastError();
-    }
-    const QString list = runTool("pdfimages", {"-list", QString::fromStdString(out)});
-    QStringList images;
-    for (const QString& line : list.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2)) {
-        const QStringList cols = line.simplified().split(QLatin1Char(' '));
-        images << cols[0] + QLatin1Char(':') + cols[2] + QLatin1Char(' ') + cols[3] + QLatin1Char('x') + cols[4];
-    }
-    EXPECT_EQ(images.join(QLatin1String(", ")).toStdString(), "1:stencil 100x24, 1:stencil 100x8, 2:stencil 100x8")
-        << list.toStdString();
-}
-
 TEST(DotPictureImage, HugeOrTinyDestinationsDrawOnlyWhatTheSurfaceShows)
 {
     // Values a damaged picture can hand over: the surface shows a piece of one enormous dot, and
