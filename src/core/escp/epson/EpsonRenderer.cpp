@@ -17,9 +17,10 @@ namespace quillon::epson {
 namespace {
 
 constexpr uint32_t kBaselineAlign = 24; // left, baseline, not updating the current position
-// The baseline of a character cell lies this much of the cell's height below its top: the
-// capitals of both families fill the top 7/12 of a 1/6-inch line.
-constexpr long double kBaselineShare = 7.0L / 12.0L;
+// The baseline of a character cell lies this much of the cell's height below its top, as a
+// fixed-pitch face's ascent shares its height: accents and ascenders reach the top of the line,
+// where the top pin of a band of graphics prints.
+constexpr long double kBaselineShare = 3.0L / 4.0L;
 
 std::string hexByte(uint8_t b)
 {
