@@ -8,6 +8,7 @@
 #include "PreviewForm.h"
 #include "SettingsAccess.h"
 #include "TrayMenu.h"
+#include "TrayPlace.h"
 #include "WatcherService.h"
 #include "WidgetProgress.h"
 #include "report/VxReport.h"
@@ -26,7 +27,6 @@ namespace quillon {
 
 namespace {
 constexpr int kFirstIntervalMs = 3000;
-constexpr int kTrayWatchMs = 2000;
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
@@ -62,23 +62,19 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     connect(spbMenu, &QPushButton::clicked, this,
             [this] { m_menu->popup(spbMenu->mapToGlobal(QPoint(0, spbMenu->height()))); });
 
+    // Looks at the desktop before the icon is made, as Qt does when it makes the icon.
+    m_place = new TrayPlace(this);
     m_tray = new QSystemTrayIcon(programIcon(), this);
     m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // Queued: the dialog's own event loop must not run inside the icon's mouse handling; the
-        // icon's window is made anew when the notification area comes back, which may happen
-        // while the dialog is open.
-        if (reason == QSystemTrayIcon::DoubleClick)
-            QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
+        iconActivated(reason);
     });
     // Where the program draws the icon itself (docked into an X11 tray host) the menu pops when
     // the right button is released; the desktop's own tray menus keep their host's habit.
     qApp->installEventFilter(this);
-    setTrayShown(QSystemTrayIcon::isSystemTrayAvailable());
-    m_trayWatch.setInterval(kTrayWatchMs);
-    connect(&m_trayWatch, &QTimer::timeout, this, [this] { watchNotificationArea(); });
-    m_trayWatch.start();
+    setTrayShown(m_place->available());
+    connect(m_place, &TrayPlace::availableChanged, this, [this](bool available) { notificationAreaChanged(available); });
 }
 
 TMainForm::~TMainForm()
@@ -127,9 +123,23 @@ void TMainForm::setTrayShown(bool shown)
     spbHide->setEnabled(shown);
 }
 
-void TMainForm::watchNotificationArea()
+void TMainForm::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    // An X11 tray reports each press: a single click does nothing there. A StatusNotifier host
+    // sends "Activate" (its primary click, reported as Trigger) and "SecondaryActivate" (mostly
+    // the middle button, reported as MiddleClick): both open the settings, the menu's default.
+    const bool opens = reason == QSystemTrayIcon::DoubleClick
+        || (m_place->overDBus() && (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::MiddleClick));
+    if (!opens)
+        return;
+    // Queued: the dialog's own event loop must not run inside the icon's event handling; the
+    // icon's window is made anew when the notification area comes back, which may happen while
+    // the dialog is open.
+    QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::notificationAreaChanged(bool available)
+{
     if (available == m_trayShown)
         return;
     if (available) {

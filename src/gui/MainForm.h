@@ -7,7 +7,6 @@
 #include "settings/Settings.h"
 
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -19,6 +18,7 @@ class QPushButton;
 namespace quillon {
 
 class TParsForm;
+class TrayPlace;
 class TTrayMenu;
 class TVxReport;
 class WatcherService;
@@ -72,15 +72,17 @@ private:
     void preview(TVxReport& report);
     // Puts the icon into a notification area that appeared, and shows the window when the
     // area went away.
-    void watchNotificationArea();
+    void notificationAreaChanged(bool available);
+    // The icon's clicks: a double click in an X11 tray, the host's clicks for a D-Bus item.
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void setTrayShown(bool shown);
 
     TSettings m_settings;
     std::unique_ptr<WidgetProgress> m_progress;
     std::unique_ptr<WatcherService> m_watcher;
     TTrayMenu* m_menu;
+    TrayPlace* m_place;
     QSystemTrayIcon* m_tray;
-    QTimer m_trayWatch;
     TParsForm* m_parsForm = nullptr;
     bool m_quitting = false;
     bool m_trayShown = false;
