@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace quillon {
@@ -22,9 +23,14 @@ QString helpFilePath()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kHelpFile));
 }
 
-void showHelp()
+void showHelp(QWidget* parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(helpFilePath()));
+    const QString page = helpFilePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        return;
+    QMessageBox::information(parent, QStringLiteral("Quillon Print"),
+                             QStringLiteral("Nie można otworzyć pomocy w przeglądarce. Strona pomocy: %1")
+                                 .arg(QDir::toNativeSeparators(page)));
 }
 
 } // namespace quillon
