@@ -28,9 +28,13 @@ void showHelp(QWidget* parent)
     const QString page = helpFilePath();
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
         return;
-    QMessageBox::information(parent, QStringLiteral("Quillon Print"),
-                             QStringLiteral("Nie można otworzyć pomocy w przeglądarce. Strona pomocy: %1")
-                                 .arg(QDir::toNativeSeparators(page)));
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillon Print"),
+                    QStringLiteral("Nie można otworzyć pomocy w przeglądarce. Strona pomocy: %1")
+                        .arg(QDir::toNativeSeparators(page)),
+                    QMessageBox::Ok, parent);
+    // The path can be copied into a browser of the user's choice.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
 }
 
 } // namespace quillon
