@@ -143,8 +143,11 @@ void TMainForm::notificationAreaChanged(bool available)
     if (available == m_trayShown)
         return;
     if (available) {
-        // A notification area appeared (or came back): the icon moves in, the window goes.
-        m_tray->hide();
+        // A notification area appeared (or came back): the icon moves in, the window goes. An
+        // X11 icon is docked anew; a D-Bus item registers with the new watcher by itself, and
+        // made anew it would leave that watcher holding the bus name of the old one.
+        if (!m_place->overDBus())
+            m_tray->hide();
         setTrayShown(true);
         if (m_started)
             hide();

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -240,13 +241,24 @@ TEST_F(StatusNotifierDesktop, ItemIsTitledWithItsIconNameClicksOpenTheSettingsIt
     ASSERT_TRUE(itemRegisters(1)) << "the item did not come back\n" << desktop.scene("sni-failure");
     EXPECT_TRUE(waitFor([&] { return desktop.visibleWindow("MainForm").isEmpty(); }, 10000)) << desktop.scene("sni-failure");
 
+    const QStringList names = watcher->registered;
+    EXPECT_TRUE(std::all_of(names.begin(), names.end(), [&](const QString& n) { return n == item; }))
+        << "every registration names the living item: " << names.join(' ').toStdString();
+
     // The menu as the host shows it, and each of its four entries clicked there.
     const QString menuPath = qvariant_cast<QDBusObjectPath>(itemProperty("Menu")).path();
-    std::vector<MenuEntry> entries = menu(menuPath);
+    std::vector<MenuEntry> entries;
     QStringList labels;
-    for (const MenuEntry& e : entries)
-        labels << e.label;
-    ASSERT_EQ(labels, QStringList({"Pokaż lub zmień parametry", "Pomoc", "O programie", "Zakończ"})) << menuPath.toStdString();
+    waitFor([&] {
+        entries = menu(menuPath);
+        labels.clear();
+        for (const MenuEntry& e : entries)
+            labels << e.label;
+        return !entries.empty();
+    }, 10000);
+    ASSERT_EQ(labels.join('|').toStdString(), "Pokaż lub zmień parametry|Pomoc|O programie|Zakończ")
+        << "the menu at " << item.toStdString() << menuPath.toStdString() << ", registered: "
+        << watcher->registered.join(' ').toStdString();
     auto click = [&](int entry) {
         callItem(menuPath, "com.canonical.dbusmenu", "Event", {entries[entry].id, "clicked", QVariant::fromValue(QDBusVariant(QString())), 0u});
     };
