@@ -3,16 +3,23 @@
 // browser on the desktop.
 
 #include "HelpCommand.h"
+#include "MainForm.h"
 #include "ParsForm.h"
+#include "WatcherService.h"
 
 #include "PreviewTestSupport.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -104,4 +111,22 @@ TEST(HelpCommand, WithNothingToOpenThePageAMessageGivesItsPath)
     EXPECT_EQ(title.toStdString(), "Quillon Print");
     EXPECT_EQ(said.toStdString(), "Nie można otworzyć pomocy w przeglądarce. Strona pomocy: " + helpFilePath().toStdString());
     EXPECT_TRUE(helpFilePath().endsWith("/Pomoc.html"));
+}
+
+TEST(TrayProgram, AStoredPatternThatIsNotAFullPathIsPassedOverAndTheUserIsTold)
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Terlo";
+    QDir().mkpath(dir);
+    std::ofstream((dir + "/QuillonPrint.conf").toStdString(), std::ios::trunc)
+        << "[General]\nPreview=OFF\nPeekPath0=raporty/*.prn\n";
+    TMainForm form;
+    form.FormCreate();
+    QCoreApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets()) // the box that says there is no tray here
+        if (qobject_cast<QMessageBox*>(w))
+            w->close();
+    form.watcher().runPass();
+    // Offscreen has no notification area: the message waits on the window that stands in for it.
+    EXPECT_TRUE(form.lbNoTray->toolTip().startsWith("Wzorzec folderu „raporty/*.prn” pominięto"))
+        << form.lbNoTray->toolTip().toStdString();
 }
