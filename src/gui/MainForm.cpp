@@ -62,14 +62,11 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     connect(spbMenu, &QPushButton::clicked, this,
             [this] { m_menu->popup(spbMenu->mapToGlobal(QPoint(0, spbMenu->height()))); });
 
-    // Looks at the desktop before the icon is made, as Qt does when it makes the icon.
+    // The icon is made once the desktop offers a place for it, of the kind that place takes.
     m_place = new TrayPlace(this);
-    m_tray = new QSystemTrayIcon(programIcon(), this);
-    m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
-    m_tray->setContextMenu(m_menu);
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        iconActivated(reason);
-    });
+    connect(m_place, &TrayPlace::placeChosen, this, [this] { makeTrayIcon(); });
+    if (m_place->chosen())
+        makeTrayIcon();
     // Where the program draws the icon itself (docked into an X11 tray host) the menu pops when
     // the right button is released; the desktop's own tray menus keep their host's habit.
     qApp->installEventFilter(this);
@@ -77,9 +74,20 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     connect(m_place, &TrayPlace::availableChanged, this, [this](bool available) { notificationAreaChanged(available); });
 }
 
+void TMainForm::makeTrayIcon()
+{
+    m_tray = new QSystemTrayIcon(programIcon(), this);
+    m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
+    m_tray->setContextMenu(m_menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        iconActivated(reason);
+    });
+}
+
 TMainForm::~TMainForm()
 {
-    m_tray->hide();
+    if (m_tray)
+        m_tray->hide();
 }
 
 void TMainForm::FormCreate()
@@ -102,6 +110,7 @@ void TMainForm::FormCreate()
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
         box->show();
+        m_noTrayBox = box;
         return;
     }
     // The window shows for a moment; then its own queued click hides it.
@@ -116,7 +125,7 @@ void TMainForm::FormCreate()
 void TMainForm::setTrayShown(bool shown)
 {
     m_trayShown = shown;
-    if (shown)
+    if (shown && m_tray)
         m_tray->show();
     lbNoTray->setVisible(!shown);
     spbMenu->setVisible(!shown);
@@ -146,9 +155,11 @@ void TMainForm::notificationAreaChanged(bool available)
         // A notification area appeared (or came back): the icon moves in, the window goes. An
         // X11 icon is docked anew; a D-Bus item registers with the new watcher by itself, and
         // made anew it would leave that watcher holding the bus name of the old one.
-        if (!m_place->overDBus())
+        if (m_tray && !m_place->overDBus())
             m_tray->hide();
         setTrayShown(true);
+        if (m_noTrayBox) // it speaks of the window that goes now
+            m_noTrayBox->close();
         if (m_started)
             hide();
     } else {
@@ -162,7 +173,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (m_quitting) {
         event->accept();
-        m_tray->hide();
+        if (m_tray)
+            m_tray->hide();
         QCoreApplication::quit();
         return;
     }
@@ -243,7 +255,7 @@ void TMainForm::ZmienParametryClick()
 void TMainForm::problem(const std::string& message)
 {
     std::fprintf(stderr, "quillon-print: %s\n", message.c_str());
-    if (m_trayShown)
+    if (m_trayShown && m_tray)
         m_tray->showMessage(QLatin1String(kAppTitle), QString::fromStdString(message),
                             QSystemTrayIcon::Warning, 15000);
     else

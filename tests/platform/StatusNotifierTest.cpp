@@ -124,7 +124,6 @@ protected:
 
         const std::string failed = desktop.start(env);
         ASSERT_EQ(failed, "");
-        ASSERT_TRUE(joinWatcher());
     }
 
     void TearDown() override
@@ -198,6 +197,7 @@ protected:
 
 TEST_F(StatusNotifierDesktop, ItemIsTitledWithItsIconNameClicksOpenTheSettingsItsMenuWorksAndTheWindowStandsInWhileNoWatcher)
 {
+    ASSERT_TRUE(joinWatcher());
     desktop.program = desktop.run(QUILLON_PRINT, {});
     ASSERT_TRUE(itemRegisters(1)) << "the item never registered\n" << desktop.scene("sni-failure");
 
@@ -285,6 +285,26 @@ TEST_F(StatusNotifierDesktop, ItemIsTitledWithItsIconNameClicksOpenTheSettingsIt
     ASSERT_TRUE(desktop.program->waitForFinished(10000)) << "the program runs on\n" << desktop.scene("sni-failure");
     EXPECT_EQ(desktop.program->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(desktop.program->exitCode(), 0);
+}
+
+TEST_F(StatusNotifierDesktop, AProgramStartedBeforeTheDesktopShellBecomesItsItemWhenTheShellComes)
+{
+    // At login the program may start before the shell that hosts its icon.
+    desktop.program = desktop.run(QUILLON_PRINT, {});
+    ASSERT_TRUE(waitFor([&] { return !desktop.visibleWindow("MainForm").isEmpty(); }, 15000))
+        << "no window while nothing shows the icon\n" << desktop.scene("sni-failure");
+
+    ASSERT_TRUE(joinWatcher());
+    ASSERT_TRUE(itemRegisters(1)) << "the item never registered\n" << desktop.scene("sni-failure");
+    EXPECT_EQ(itemProperty("Title").toString().toStdString(), "Quillon Print");
+    EXPECT_TRUE(waitFor([&] { return desktop.visibleWindow("MainForm").isEmpty(); }, 10000)) << desktop.scene("sni-failure");
+    EXPECT_TRUE(waitFor([&] { return desktop.visibleWindow("Quillon Print").isEmpty(); }, 10000))
+        << "the message that there is no notification area goes with the window\n" << desktop.scene("sni-failure");
+    desktop.screenshot("sni-shell-came");
+
+    callItem("/StatusNotifierItem", kItemInterface, "Activate", {0, 0});
+    EXPECT_TRUE(waitFor([&] { return !desktop.visibleWindow("Qvp Print (parametry)").isEmpty(); }, 10000))
+        << "Activate opened no settings dialog\n" << desktop.scene("sni-failure");
 }
 
 #include "StatusNotifierTest.moc"
