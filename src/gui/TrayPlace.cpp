@@ -30,13 +30,18 @@ bool watcherOnBus(const QDBusConnection& bus)
     return names && names->isServiceRegistered(QLatin1String(kWatcherService)).value();
 }
 
-// What Qt's desktop themes ask before they make a tray icon a StatusNotifier item: a watcher
-// that says a host shows its items. Platforms without those themes (offscreen) never do.
-bool statusNotifierHostThere()
+// A desktop's platform: its Qt themes make StatusNotifier items, and tray hosts may come. Other
+// platforms (offscreen) never have a tray.
+bool desktopPlatform()
 {
     const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland")))
-        return false;
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
+// What Qt's desktop themes ask before they make a tray icon a StatusNotifier item: a watcher
+// that says a host shows its items.
+bool statusNotifierHostThere()
+{
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !watcherOnBus(bus))
         return false;
@@ -74,17 +79,18 @@ bool x11TrayThere()
 
 } // namespace
 
-TrayPlace::TrayPlace(QObject* parent)
-    : QObject(parent),
-      // The bus tells at once when the watcher comes or goes (a desktop shell starting or ending).
-      m_watcher(new QDBusServiceWatcher(QLatin1String(kWatcherService), QDBusConnection::sessionBus(),
-                                        QDBusServiceWatcher::WatchForOwnerChange, this)),
-      m_poll(new QTimer(this))
+TrayPlace::TrayPlace(QObject* parent) : QObject(parent)
 {
-    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { update(); });
-    m_poll->setInterval(kPollMs);
-    connect(m_poll, &QTimer::timeout, this, [this] { update(); });
-    m_poll->start();
+    if (!desktopPlatform())
+        return;
+    // The bus tells at once when the watcher comes or goes (a desktop shell starting or ending).
+    auto* watcher = new QDBusServiceWatcher(QLatin1String(kWatcherService), QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] { update(); });
+    auto* poll = new QTimer(this);
+    poll->setInterval(kPollMs);
+    connect(poll, &QTimer::timeout, this, [this] { update(); });
+    poll->start();
     choose();
     m_available = chosen() && look();
 }

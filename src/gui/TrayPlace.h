@@ -9,9 +9,6 @@
 
 #include <QObject>
 
-class QDBusServiceWatcher;
-class QTimer;
-
 namespace quillon {
 
 class TrayPlace : public QObject {
@@ -41,8 +38,6 @@ private:
 
     Kind m_kind = Kind::None;
     bool m_available = false;
-    QDBusServiceWatcher* m_watcher;
-    QTimer* m_poll;
 };
 
 } // namespace quillon
