@@ -81,7 +81,8 @@ void WatcherService::refreshWatches()
     if (m_running && m_instant) {
         const std::string home = QDir::homePath().toStdString();
         for (const std::string& pattern : m_settings.PeekPaths)
-            folders[patternDirectory(pattern, home)].insert(patternMask(pattern));
+            if (isAbsolutePattern(pattern))
+                folders[patternDirectory(pattern, home)].insert(patternMask(pattern));
     }
     m_folders.watch(folders);
 }

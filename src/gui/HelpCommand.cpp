@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QMessageBox>
 #include <QUrl>
 
 namespace quillon {
@@ -22,9 +23,18 @@ QString helpFilePath()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kHelpFile));
 }
 
-void showHelp()
+void showHelp(QWidget* parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(helpFilePath()));
+    const QString page = helpFilePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        return;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillon Print"),
+                    QStringLiteral("Nie można otworzyć pomocy w przeglądarce. Strona pomocy: %1")
+                        .arg(QDir::toNativeSeparators(page)),
+                    QMessageBox::Ok, parent);
+    // The path can be copied into a browser of the user's choice.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
 }
 
 } // namespace quillon

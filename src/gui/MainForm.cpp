@@ -8,6 +8,7 @@
 #include "PreviewForm.h"
 #include "SettingsAccess.h"
 #include "TrayMenu.h"
+#include "TrayPlace.h"
 #include "WatcherService.h"
 #include "WidgetProgress.h"
 #include "report/VxReport.h"
@@ -26,7 +27,6 @@ namespace quillon {
 
 namespace {
 constexpr int kFirstIntervalMs = 3000;
-constexpr int kTrayWatchMs = 2000;
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
@@ -62,28 +62,32 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     connect(spbMenu, &QPushButton::clicked, this,
             [this] { m_menu->popup(spbMenu->mapToGlobal(QPoint(0, spbMenu->height()))); });
 
+    // The icon is made once the desktop offers a place for it, of the kind that place takes.
+    m_place = new TrayPlace(this);
+    connect(m_place, &TrayPlace::placeChosen, this, [this] { makeTrayIcon(); });
+    if (m_place->chosen())
+        makeTrayIcon();
+    // Where the program draws the icon itself (docked into an X11 tray host) the menu pops when
+    // the right button is released; the desktop's own tray menus keep their host's habit.
+    qApp->installEventFilter(this);
+    setTrayShown(m_place->available());
+    connect(m_place, &TrayPlace::availableChanged, this, [this](bool available) { notificationAreaChanged(available); });
+}
+
+void TMainForm::makeTrayIcon()
+{
     m_tray = new QSystemTrayIcon(programIcon(), this);
     m_tray->setToolTip(QStringLiteral("Drukowanie z DOS-a"));
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // Queued: the dialog's own event loop must not run inside the icon's mouse handling; the
-        // icon's window is made anew when the notification area comes back, which may happen
-        // while the dialog is open.
-        if (reason == QSystemTrayIcon::DoubleClick)
-            QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
+        iconActivated(reason);
     });
-    // Where the program draws the icon itself (docked into an X11 tray host) the menu pops when
-    // the right button is released; the desktop's own tray menus keep their host's habit.
-    qApp->installEventFilter(this);
-    setTrayShown(QSystemTrayIcon::isSystemTrayAvailable());
-    m_trayWatch.setInterval(kTrayWatchMs);
-    connect(&m_trayWatch, &QTimer::timeout, this, [this] { watchNotificationArea(); });
-    m_trayWatch.start();
 }
 
 TMainForm::~TMainForm()
 {
-    m_tray->hide();
+    if (m_tray)
+        m_tray->hide();
 }
 
 void TMainForm::FormCreate()
@@ -106,6 +110,7 @@ void TMainForm::FormCreate()
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setModal(false);
         box->show();
+        m_noTrayBox = box;
         return;
     }
     // The window shows for a moment; then its own queued click hides it.
@@ -120,22 +125,41 @@ void TMainForm::FormCreate()
 void TMainForm::setTrayShown(bool shown)
 {
     m_trayShown = shown;
-    if (shown)
+    if (shown && m_tray)
         m_tray->show();
     lbNoTray->setVisible(!shown);
     spbMenu->setVisible(!shown);
     spbHide->setEnabled(shown);
 }
 
-void TMainForm::watchNotificationArea()
+void TMainForm::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    // An X11 tray reports each press: a single click does nothing there. A StatusNotifier host
+    // sends "Activate" (its primary click, reported as Trigger) and "SecondaryActivate" (mostly
+    // the middle button, reported as MiddleClick): both open the settings, the menu's default.
+    const bool opens = reason == QSystemTrayIcon::DoubleClick
+        || (m_place->overDBus() && (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::MiddleClick));
+    if (!opens)
+        return;
+    // Queued: the dialog's own event loop must not run inside the icon's event handling; the
+    // icon's window is made anew when the notification area comes back, which may happen while
+    // the dialog is open.
+    QMetaObject::invokeMethod(this, [this] { ZmienParametryClick(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::notificationAreaChanged(bool available)
+{
     if (available == m_trayShown)
         return;
     if (available) {
-        // A notification area appeared (or came back): the icon moves in, the window goes.
-        m_tray->hide();
+        // A notification area appeared (or came back): the icon moves in, the window goes. An
+        // X11 icon is docked anew; a D-Bus item registers with the new watcher by itself, and
+        // made anew it would leave that watcher holding the bus name of the old one.
+        if (m_tray && !m_place->overDBus())
+            m_tray->hide();
         setTrayShown(true);
+        if (m_noTrayBox) // it speaks of the window that goes now
+            m_noTrayBox->close();
         if (m_started)
             hide();
     } else {
@@ -149,7 +173,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (m_quitting) {
         event->accept();
-        m_tray->hide();
+        if (m_tray)
+            m_tray->hide();
         QCoreApplication::quit();
         return;
     }
@@ -230,7 +255,7 @@ void TMainForm::ZmienParametryClick()
 void TMainForm::problem(const std::string& message)
 {
     std::fprintf(stderr, "quillon-print: %s\n", message.c_str());
-    if (m_trayShown)
+    if (m_trayShown && m_tray)
         m_tray->showMessage(QLatin1String(kAppTitle), QString::fromStdString(message),
                             QSystemTrayIcon::Warning, 15000);
     else

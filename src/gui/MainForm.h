@@ -6,19 +6,21 @@
 
 #include "settings/Settings.h"
 
+#include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 #include <string>
 
 class QLabel;
+class QMessageBox;
 class QPushButton;
 
 namespace quillon {
 
 class TParsForm;
+class TrayPlace;
 class TTrayMenu;
 class TVxReport;
 class WatcherService;
@@ -44,7 +46,8 @@ public:
     TSettings& settings() { return m_settings; }
     WatcherService& watcher() { return *m_watcher; }
     TTrayMenu& menu() { return *m_menu; }
-    QSystemTrayIcon& trayIcon() { return *m_tray; }
+    // Null until the desktop has offered a place for the icon.
+    QSystemTrayIcon* trayIcon() { return m_tray; }
     TParsForm* openSettingsDialog() const { return m_parsForm; }
     bool quitting() const { return m_quitting; }
     // True while the icon has a notification area to live in.
@@ -72,16 +75,20 @@ private:
     void preview(TVxReport& report);
     // Puts the icon into a notification area that appeared, and shows the window when the
     // area went away.
-    void watchNotificationArea();
+    void notificationAreaChanged(bool available);
+    // The icon's clicks: a double click in an X11 tray, the host's clicks for a D-Bus item.
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void setTrayShown(bool shown);
+    void makeTrayIcon();
 
     TSettings m_settings;
     std::unique_ptr<WidgetProgress> m_progress;
     std::unique_ptr<WatcherService> m_watcher;
     TTrayMenu* m_menu;
-    QSystemTrayIcon* m_tray;
-    QTimer m_trayWatch;
+    TrayPlace* m_place;
+    QSystemTrayIcon* m_tray = nullptr;
     TParsForm* m_parsForm = nullptr;
+    QPointer<QMessageBox> m_noTrayBox; // says at start that there is no notification area
     bool m_quitting = false;
     bool m_trayShown = false;
     bool m_started = false; // the settings loaded: the window is meant to be hidden

@@ -1,6 +1,7 @@
 #include "ParsControls.h"
 
 #include "gdi/CodePage.h"
+#include "intake/SpoolPaths.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -113,6 +114,29 @@ void writeControls(const ParsControls& c, TSettings& s)
     s.Preview = c.preview;
     if (c.emulationIndex >= 0 && size_t(c.emulationIndex) < std::size(settings::kEmulations))
         s.Emulation = settings::kEmulations[c.emulationIndex];
+}
+
+QString pathLinesProblem(const QStringList& lines, int& badLine)
+{
+    badLine = -1;
+    int patterns = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString path = trimmedLine(lines[i]);
+        if (path.isEmpty())
+            continue;
+        if (!isAbsolutePattern(path.toStdString())) {
+            badLine = i;
+            return QStringLiteral("Wiersz %1: wzorzec „%2” nie jest pełną ścieżką. Wzorzec musi się zaczynać "
+                                  "od „/” (np. /home/jan/DOSPRN/*.prn) albo od „~/” (folder domowy, np. "
+                                  "~/DOSPRN/*.prn).").arg(i + 1).arg(path);
+        }
+        if (++patterns > settings::kMaxPeekPaths) {
+            badLine = i;
+            return QStringLiteral("Wzorców może być najwyżej %1; wiersz %2 jest już %3. wzorcem. Usuń zbędne "
+                                  "wiersze.").arg(settings::kMaxPeekPaths).arg(i + 1).arg(patterns);
+        }
+    }
+    return {};
 }
 
 QStringList sortedUniqueIgnoringCase(QStringList names)

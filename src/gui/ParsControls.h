@@ -40,6 +40,11 @@ void readControls(const TSettings& settings, ParsControls& controls);
 // characters; lines left empty are dropped.
 void writeControls(const ParsControls& controls, TSettings& settings);
 
+// Why the pattern lines cannot be stored, or an empty text when they can: every line that is
+// not empty names its folder in full (from "/" or "~/"), and there are no more of them than the
+// settings can hold. badLine: the index of the line at fault (-1 when none is).
+QString pathLinesProblem(const QStringList& lines, int& badLine);
+
 // Names sorted and each kept once, letter case ignored.
 QStringList sortedUniqueIgnoringCase(QStringList names);
 // The installed scalable fixed-pitch families that cover Latin, sorted and unique ignoring case,

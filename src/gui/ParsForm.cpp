@@ -11,11 +11,13 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTextBlock>
 
 #include <cmath>
 #include <vector>
@@ -137,7 +139,7 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     btOK = new QPushButton(themeIcon("dialog-ok"), QStringLiteral("O&K"), this);
     btOK->setGeometry(277, 387, 75, 27);
     btOK->setDefault(true);
-    connect(bbHelp, &QPushButton::clicked, this, [] { showHelp(); });
+    connect(bbHelp, &QPushButton::clicked, this, [this] { showHelp(this); });
     connect(bbAbout, &QPushButton::clicked, this, [this] { ShowAbout(this); });
     connect(btAnuluj, &QPushButton::clicked, this, &QDialog::reject);
     connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
@@ -193,6 +195,21 @@ void TParsForm::ReadWriteControls(const std::string& mode)
     } else if (mode == "WRITE") {
         writeControls(controls(), m_settings);
     }
+}
+
+void TParsForm::accept()
+{
+    int badLine = -1;
+    const QString problem = pathLinesProblem(controls().pathLines, badLine);
+    if (problem.isEmpty()) {
+        QDialog::accept();
+        return;
+    }
+    QMessageBox::warning(this, QStringLiteral("Quillon Print"), problem);
+    mePaths->setFocus();
+    QTextCursor cursor(mePaths->document()->findBlockByNumber(badLine));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    mePaths->setTextCursor(cursor);
 }
 
 void TParsForm::TrackBarChange()

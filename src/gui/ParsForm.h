@@ -74,6 +74,10 @@ public:
     QPushButton* btAnuluj;
     QPushButton* btOK;
 
+    // OK: the folder patterns are checked first; lines that cannot be stored are refused with a
+    // message, and the dialog stays open at the line at fault.
+    void accept() override;
+
 private:
     void FormCreate();
     void TrackBarChange();

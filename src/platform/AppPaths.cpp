@@ -15,7 +15,9 @@ void setApplicationNames()
 
 std::string appDataDir()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // Named here rather than after the running application, whose name a front end may change.
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/%1/%2").arg(QLatin1String(kOrganisationName), QLatin1String(kApplicationName));
     QDir().mkpath(dir);
     return QDir::cleanPath(dir).toStdString();
 }

@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     quillon::setApplicationNames();
+    // Desktops that host tray icons over D-Bus title the program's item with its name.
+    QCoreApplication::setApplicationName(QLatin1String(quillon::kAppTitle));
     // The program lives on in the notification area when its windows are closed.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(quillon::programIcon());

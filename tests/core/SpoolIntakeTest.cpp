@@ -35,8 +35,10 @@ public:
     bool failRename = false;
     int opened = 0;
 
+    std::vector<std::string> looked; // the folders listed or reclaimed, in order
     std::vector<SpoolEntry> listMatching(const std::string& d, const std::string& m) override
     {
+        looked.push_back(d);
         return real.listMatching(d, m);
     }
     bool diskFull = false; // no claim can be made: the spool folder's disk is full
@@ -56,6 +58,7 @@ public:
     std::function<void(const std::string&)> afterTake;
     std::vector<std::unique_ptr<SpoolFile>> reclaim(const std::string& d, const std::string& m) override
     {
+        looked.push_back(d);
         return real.reclaim(d, m);
     }
     std::optional<FileIdentity> identityOf(const std::string& p) override { return real.identityOf(p); }
@@ -144,6 +147,45 @@ TEST(SpoolPaths, FolderAndMaskOfAPattern)
     EXPECT_EQ(patternDirectory("~/DOSPRN/*.prn", "/home/ala"), "/home/ala/DOSPRN");
     EXPECT_EQ(withTrailingSlash("/a"), "/a/");
     EXPECT_EQ(withTrailingSlash("/"), "/");
+}
+
+TEST(SpoolIntake, OnlyAbsolutePatternsArePolledAndEachOtherIsReportedOnce)
+{
+    TempDir dir;
+    fs::create_directories(dir.file("raporty"));
+    fs::create_directories(dir.file("a"));
+    writeSpool(dir.file("raporty/r.prn"), "from-the-current-folder");
+    writeSpool(dir.file("a/ok.prn"), "absolute");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path()); // where "raporty/*.prn" would resolve
+    Intake in(dir.path());
+    in.settings.PeekPaths = {"raporty/*.prn", "*", dir.file("a/*.prn"), "quillon-no-such-*.prn"};
+    in.intake.TimerTimer();
+    in.intake.TimerTimer();
+    fs::current_path(before);
+
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"absolute"});
+    EXPECT_TRUE(fs::exists(dir.file("raporty/r.prn")));
+    for (const std::string& folder : in.spool.looked)
+        EXPECT_EQ(folder, dir.file("a")) << "only the absolute pattern's folder is looked into";
+    ASSERT_EQ(in.problems.size(), 3u) << "once per pattern, not at every tick";
+    EXPECT_EQ(in.problems[0], "Wzorzec folderu „raporty/*.prn” pominięto: nie jest pełną ścieżką. Wzorzec musi się "
+                              "zaczynać od „/” albo od „~/” (folder domowy), np. ~/DOSPRN/*.prn.");
+    EXPECT_NE(in.problems[1].find("„*”"), std::string::npos);
+    EXPECT_NE(in.problems[2].find("„quillon-no-such-*.prn”"), std::string::npos);
+}
+
+TEST(SpoolPaths, APatternIsAbsoluteFromTheRootOrTheHomeFolder)
+{
+    EXPECT_TRUE(isAbsolutePattern("/*.prn"));
+    EXPECT_TRUE(isAbsolutePattern("/home/ala/DOSPRN/*.prn"));
+    EXPECT_TRUE(isAbsolutePattern("~/DOSPRN/*.prn"));
+    EXPECT_FALSE(isAbsolutePattern("*"));
+    EXPECT_FALSE(isAbsolutePattern("raporty/*.prn"));
+    EXPECT_FALSE(isAbsolutePattern("./x/*.prn"));
+    EXPECT_FALSE(isAbsolutePattern("~ala/DOSPRN/*.prn"));
+    EXPECT_FALSE(isAbsolutePattern("~"));
+    EXPECT_FALSE(isAbsolutePattern(" /x/*.prn"));
 }
 
 TEST(SpoolIntake, PatternsAreEmptiedInOrderOldestFirst)

@@ -6,38 +6,19 @@
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
-#include <QProcess>
+#include "XDesktop.h"
+
 #include <QRect>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <memory>
-
-#include <unistd.h>
 
 using namespace quillon::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        QThread::msleep(100);
-    }
-    return done();
-}
 
 struct IconPlace {
     bool found = false;
@@ -49,9 +30,8 @@ class TrayDesktop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* tool : {"Xvfb", "trayer", "openbox", "xdotool", "xwininfo"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is not installed (apt-get install xvfb trayer openbox xdotool x11-utils)";
+        if (const QString missing = XDesktop::missingTool({"trayer"}); !missing.isEmpty())
+            GTEST_SKIP() << missing.toStdString() << " is not installed (apt-get install xvfb trayer openbox xdotool x11-utils)";
         if (::geteuid() != 0)
             GTEST_SKIP() << "the private scheduler runs its backend as root";
         ASSERT_TRUE(cups.ok()) << cups.error();
@@ -69,23 +49,8 @@ protected:
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // the icon docks into trayer, not a desktop shell
         env.remove("WAYLAND_DISPLAY");
 
-        // Xvfb takes a display number nobody uses and tells it: two tests started at once never
-        // share a server.
-        xvfb = start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
-        QRegularExpression number(R"(^(\d+)$)", QRegularExpression::MultilineOption);
-        QString said;
-        ASSERT_TRUE(waitFor([&] {
-            xvfb->waitForReadyRead(50);
-            said += QString::fromLocal8Bit(xvfb->readAll());
-            return number.match(said).hasMatch();
-        }, 10000)) << "Xvfb did not start: " << said.toStdString();
-        display = ":" + number.match(said).captured(1);
-        env.insert("DISPLAY", display);
-        windowManager = start("openbox", {});
-        // The tray host starts once the window manager has taken the screen, and both may take a
-        // while on a busy machine.
-        ASSERT_TRUE(waitFor([&] { return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"); }, 30000))
-            << "openbox did not start: " << windowManager->readAll().toStdString();
+        const std::string failed = desktop.start(env);
+        ASSERT_EQ(failed, "");
         trayHost = start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
                                     "--height", "24", "--transparent", "false"});
         ASSERT_TRUE(waitFor([&] { return !tool("xdotool", {"search", "--class", "trayer"}).isEmpty(); }, 30000))
@@ -95,40 +60,19 @@ protected:
 
     void TearDown() override
     {
-        for (auto* p : {&program, &trayHost, &windowManager, &xvfb})
-            if (*p) {
-                (*p)->terminate();
-                if (!(*p)->waitForFinished(5000))
-                    (*p)->kill();
-                (*p)->waitForFinished(2000);
-                p->reset();
-            }
+        XDesktop::stop(program);
+        XDesktop::stop(trayHost);
     }
 
-    std::unique_ptr<QProcess> start(const QString& program, const QStringList& args)
-    {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::MergedChannels);
-        p->start(program, args);
-        p->waitForStarted();
-        return p;
-    }
-
-    QString tool(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        p.waitForFinished(10000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-    }
+    std::unique_ptr<QProcess> start(const QString& name, const QStringList& args) { return desktop.run(name, args); }
+    QString tool(const QString& name, const QStringList& args) { return desktop.tool(name, args); }
+    bool visibleWindow(const QString& title) { return !desktop.visibleWindow(title).isEmpty(); }
 
     // The program's small window docked in the tray: its class, a size of an icon, mapped.
     IconPlace icon()
     {
         const QString tree = tool("xwininfo", {"-root", "-tree"});
-        QRegularExpression re(R"re(0x[0-9a-f]+ "[^"]*": \("quillon-print" "QuillonPrint"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re");
+        QRegularExpression re(R"re(0x[0-9a-f]+ "[^"]*": \("quillon-print" "Quillon Print"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re");
         auto it = re.globalMatch(tree);
         while (it.hasNext()) {
             auto m = it.next();
@@ -138,11 +82,6 @@ protected:
                 return {true, m.captured(3).toInt() + w / 2, m.captured(4).toInt() + h / 2};
         }
         return {};
-    }
-
-    bool visibleWindow(const QString& name)
-    {
-        return !tool("xdotool", {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(name) + "$"}).isEmpty();
     }
 
     // The program's popup menu (or a drop-down's open list) on screen: a visible window of its
@@ -168,18 +107,17 @@ protected:
     // What the desktop and the program show, for a failure's message.
     std::string scene()
     {
-        if (const char* shots = std::getenv("QUILLON_TEST_SHOTS"))
-            tool("import", {"-window", "root", QString::fromLocal8Bit(shots) + "/tray-failure-" + QString::number(::getpid()) + ".png"});
-        return ("windows:\n" + tool("xwininfo", {"-root", "-tree"}) + "\nfocus: " + tool("xdotool", {"getwindowfocus", "getwindowname"})
-                + "\nprogram:\n" + (program ? QString::fromLocal8Bit(program->readAll()) : QString()))
-            .toStdString();
+        desktop.program = std::move(program);
+        const std::string shown = desktop.scene("tray-failure");
+        program = std::move(desktop.program);
+        return shown;
     }
 
     CupsScheduler cups;
     TempDir dir;
-    QString display;
     QProcessEnvironment env;
-    std::unique_ptr<QProcess> xvfb, windowManager, trayHost, program;
+    XDesktop desktop;
+    std::unique_ptr<QProcess> trayHost, program;
 };
 
 } // namespace

@@ -153,6 +153,26 @@ TEST_F(Watch, FoldersArePrintedPatternByPatternOldestFirstAndEmptied)
     EXPECT_EQ(cups.waitForJobs("capture", 4, 1000).size(), 3u) << "nothing is printed twice";
 }
 
+TEST_F(Watch, APatternThatIsNotAFullPathIsPassedOverWithOneMessage)
+{
+    configure({"raporty/*.prn", dir.file("a/*.prn")});
+    fs::create_directories(dir.file("raporty"));
+    drop("raporty/here.prn", "z-folderu-startu");
+    drop("a/ok.prn", "pelna-sciezka");
+    // Started from the folder that holds "raporty": the pattern would find its file there.
+    const RenderRun r = runRender({"--watch", "--once"}, env, dir.path(), 120000);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("capture", 1, 30000);
+    ASSERT_EQ(jobs.size(), 1u) << r.err;
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("pelna-sciezka"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir.file("raporty/here.prn")));
+    const std::string message = "Wzorzec folderu „raporty/*.prn” pominięto";
+    const size_t first = r.err.find(message);
+    EXPECT_NE(first, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(message, first + 1), std::string::npos) << "said once\n" << r.err;
+    EXPECT_EQ(cups.waitForJobs("capture", 2, 1000).size(), 1u);
+}
+
 TEST_F(Watch, AFileIsTakenOnlyAfterItsWriterClosedIt)
 {
     configure({dir.file("a/*.prn")}, 2);

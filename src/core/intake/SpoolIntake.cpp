@@ -88,6 +88,12 @@ void SpoolIntake::TimerTimer()
     });
     m_attempted.clear();
     for (const std::string& pattern : patterns) {
+        if (!isAbsolutePattern(pattern)) {
+            // Said once, not at every tick.
+            if (m_passedOver.insert(pattern).second)
+                report(relativePatternMessage(pattern));
+            continue;
+        }
         const std::string directory = patternDirectory(pattern, m_home);
         const std::string mask = patternMask(pattern);
         // First the files whose jobs were left unfinished, then the new ones.

@@ -47,7 +47,8 @@ public:
     SpoolIntake(PrintEngine& engine, SpoolFileSystem& files, SkipList& skip, Hooks hooks,
                 std::string home);
 
-    // The timer's handler: one pass over every pattern.
+    // The timer's handler: one pass over every pattern. A pattern that is not absolute is passed
+    // over, and reported the first time.
     void TimerTimer();
     // The name of the oldest matching file that may be taken, or "". Ties go to the name that
     // sorts first.
@@ -75,6 +76,7 @@ private:
     Hooks m_hooks;
     std::string m_home;
     std::set<std::string> m_attempted; // paths tried in this pass
+    std::set<std::string> m_passedOver; // patterns not polled (not absolute), already reported
     // Why the jobs wait: the print service could not be reached at the last job, or the disk of
     // its print document was full.
     enum class Hold { None, ServiceDown, NoSpace };

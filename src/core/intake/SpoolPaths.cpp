@@ -22,6 +22,17 @@ std::string patternDirectory(const std::string& pattern, const std::string& home
     return p.substr(0, slash);
 }
 
+bool isAbsolutePattern(const std::string& pattern)
+{
+    return pattern.rfind('/', 0) == 0 || pattern.rfind("~/", 0) == 0;
+}
+
+std::string relativePatternMessage(const std::string& pattern)
+{
+    return "Wzorzec folderu „" + pattern + "” pominięto: nie jest pełną ścieżką. Wzorzec musi się "
+           "zaczynać od „/” albo od „~/” (folder domowy), np. ~/DOSPRN/*.prn.";
+}
+
 std::string patternMask(const std::string& pattern)
 {
     const size_t slash = pattern.rfind('/');

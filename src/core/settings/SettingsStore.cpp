@@ -59,7 +59,8 @@ void save(const TSettings& s, KeyValueStore& store)
     RegWriteString(store, SettingsKey, kFontName, s.FontName);
     RegWriteString(store, SettingsKey, kFontSize.name, std::to_string(s.FontSize));
     RegWriteString(store, SettingsKey, kPollingFreq.name, std::to_string(s.PollingFreq));
-    for (size_t i = 0; i < s.PeekPaths.size(); ++i)
+    // No more than a load brings back: a longer list would lose its tail at the next start.
+    for (size_t i = 0; i < s.PeekPaths.size() && i < size_t(kMaxPeekPaths); ++i)
         RegWriteString(store, SettingsKey, peekPathName(int(i)), s.PeekPaths[i]);
     // An empty list is stored as an empty first pattern: without it the next start would find no
     // pattern at all and poll the default folder again.
