@@ -18,6 +18,7 @@
 //
 // It measures and reports; it never judges the times.
 
+#include "EpsonStreams.h"
 #include "SpoolGenerator.h"
 
 #include "PdfPrinter.h"
@@ -28,6 +29,7 @@
 #include "report/VxReport.h"
 #include "settings/Settings.h"
 
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QtGlobal>
 
@@ -58,6 +60,8 @@ constexpr int kDefaultPages = 2000;
 constexpr int kSmallPages = 200;
 constexpr const char* kPdfName = "bench.pdf";
 constexpr const char* kStoreName = "preview.vxr";
+// The emulation a job of the stream runs in (set once in main, read by every job).
+PrinterEmulation g_emulation = PrinterEmulation::Simple;
 constexpr const char* kSpoolName = "bench.prn"; // the job's name only: the spool is in memory
 
 // ---------------------------------------------------------------------------------------------
@@ -344,6 +348,7 @@ JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
     settings.FontSize = 12;
     settings.PageOrient = "P";
     settings.Preview = kind == JobKind::Store;
+    settings.Emulation = g_emulation;
     std::string_view header = spool.substr(0, 16);
 
     const auto start = Clock::now();
@@ -478,32 +483,80 @@ int pdfinfoPages(const std::string& path)
 // ---------------------------------------------------------------------------------------------
 // The program
 
+// The streams the benchmark prints: the simple printer's text, or an Epson printer's text with
+// attributes or pages full of graphics bands.
+enum class Stream { Text, EpsonText, EpsonDither, EpsonLineArt };
+
 struct Options {
     int pages = kDefaultPages;
     int repeat = 1;
     std::string out;
     bool pdfOnly = false;
+    Stream stream = Stream::Text;
 };
+
+
+SpoolStream makeStream(Stream stream, int pages)
+{
+    switch (stream) {
+    case Stream::EpsonText:
+        return epsonTextStream(pages);
+    case Stream::EpsonDither:
+        return epsonGraphicsStream(pages, DotContent::Dither);
+    case Stream::EpsonLineArt:
+        return epsonGraphicsStream(pages, DotContent::LineArt);
+    case Stream::Text:
+        break;
+    }
+    return SpoolGenerator().generate(pages);
+}
 
 void usage(FILE* to)
 {
     std::fprintf(to,
                  "usage: quillon-bench-pdf [--pages N] [--repeat K] [--out DIR] [--pdf-only]\n"
+                 "                         [--stream text|epson-text|epson-dither|epson-lineart]\n"
                  "  --pages N   pages of the generated spool stream (default %d)\n"
                  "  --repeat K  measure K times and report the medians (default 1)\n"
                  "  --out DIR   folder for the PDF and the page store (default: a new folder under\n"
                  "              /tmp); the files are removed afterwards\n"
                  "  --pdf-only  only the PDF job, once per repeat: no split, no %d-page run (for\n"
-                 "              profiling)\n",
+                 "              profiling)\n"
+                 "  --stream S  text: the simple printer's pages (default); epson-text: a 24-pin\n"
+                 "              printer's text with attributes; epson-dither, epson-lineart: pages of\n"
+                 "              85 bands of ESC * 39 graphics, a dithered picture or line art\n",
                  kDefaultPages, kSmallPages);
 }
 
 std::optional<Options> parseOptions(int argc, char** argv)
 {
-    std::optional<BenchOptions> b = parseBenchOptions(argc, argv, "quillon-bench-pdf", kDefaultPages, "--pdf-only", usage);
+    // --stream is this benchmark's own; the rest are the shared options.
+    Stream stream = Stream::Text;
+    std::vector<char*> rest{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) != "--stream" || i + 1 == argc) {
+            rest.push_back(argv[i]);
+            continue;
+        }
+        const std::string_view name = argv[++i];
+        if (name == "text")
+            stream = Stream::Text;
+        else if (name == "epson-text")
+            stream = Stream::EpsonText;
+        else if (name == "epson-dither")
+            stream = Stream::EpsonDither;
+        else if (name == "epson-lineart")
+            stream = Stream::EpsonLineArt;
+        else {
+            usage(stderr);
+            return std::nullopt;
+        }
+    }
+    std::optional<BenchOptions> b =
+        parseBenchOptions(int(rest.size()), rest.data(), "quillon-bench-pdf", kDefaultPages, "--pdf-only", usage);
     if (!b)
         return std::nullopt;
-    return Options{b->pages, b->repeat, b->out, b->extra};
+    return Options{b->pages, b->repeat, b->out, b->extra, stream};
 }
 
 // What reading the clock costs, in seconds: the timed run reads it twice a call.
@@ -573,9 +626,13 @@ int run(const Options& o, const WorkFolder& folder)
     const bool pdfinfo = onPath("pdfinfo");
     std::vector<JobResult> pdfs, timeds, nulls, stores;
     {
-        const SpoolStream spool = SpoolGenerator().generate(o.pages);
-        std::printf("PDF benchmark: %d pages of %d lines x %d columns (mixed pitches and attributes)\n",
-                    o.pages, kLinesPerPage, kColumns);
+        const SpoolStream spool = makeStream(o.stream, o.pages);
+        static const char* const kinds[] = {
+            "the simple printer's text: 66 lines x 80 columns, mixed pitches and attributes",
+            "a 24-pin printer's text: 60 lines with attributes, tabs and CP852",
+            "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
+            "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
+        std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
         std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
         std::printf("  folder           %s\n", folder.path().c_str());
         std::fflush(stdout);
@@ -625,6 +682,13 @@ int run(const Options& o, const WorkFolder& folder)
                 o.pages / total, o.pages / cpu);
     std::printf("  PDF size         %lld bytes (%.2f MB, %.1f KB a page)\n", (long long)bytes, mb(bytes),
                 bytes / o.pages / 1e3);
+    if (o.stream == Stream::EpsonDither || o.stream == Stream::EpsonLineArt) {
+        const std::string bits = epsonGraphicsPageBits(o.stream == Stream::EpsonDither ? DotContent::Dither : DotContent::LineArt);
+        const QByteArray flate = qCompress(QByteArray::fromRawData(bits.data(), qsizetype(bits.size())));
+        std::printf("  a page's dots    %.1f KB as a 1-bit image, %.1f KB as a 1-bit Flate image (zlib's "
+                    "default level)\n",
+                    double(bits.size()) / 1e3, double(flate.size() - 4) / 1e3);
+    }
     std::printf("  pages            %d made; PdfFilePrinter::pageCount() %d; pdfinfo %s\n", first.reportPages,
                 first.printerPages,
                 pdfinfo ? std::to_string(first.pdfinfoPages).c_str() : "not installed, not checked");
@@ -684,7 +748,7 @@ int run(const Options& o, const WorkFolder& folder)
     const int small = std::min(kSmallPages, o.pages);
     std::optional<JobResult> smallRun;
     {
-        const SpoolStream spool = SpoolGenerator().generate(small);
+        const SpoolStream spool = makeStream(o.stream, small);
         std::string error;
         int counted = -1;
         smallRun = measuredJob(JobKind::Pdf, spool, folder, counted, error);
@@ -711,6 +775,7 @@ int main(int argc, char** argv)
     std::optional<Options> o = parseOptions(argc, argv);
     if (!o)
         return 1;
+    g_emulation = o->stream == Stream::Text ? PrinterEmulation::Simple : PrinterEmulation::Lq;
     WorkFolder folder(o->out);
     if (folder.path().empty())
         return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
