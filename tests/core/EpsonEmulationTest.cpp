@@ -169,6 +169,7 @@ TEST(EpsonSpacing, LineSpacingIsInTheFamilysUnits)
         const auto& t = pages[0].texts;
         ASSERT_EQ(t.size(), 4u);
         const int32_t top0 = t[0].ref.y;
+        EXPECT_EQ(top0, inch(20, 180)) << "the first line's baseline lies 20/180 inch down";
         EXPECT_EQ(t[1].ref.y - top0, inch(1, 6));
         EXPECT_EQ(t[2].ref.y - top0, inch(2, 6)) << "847, not 2 x 423: positions are rounded, not steps";
         EXPECT_EQ(t[3].ref.y - top0, inch(5, 6));

@@ -17,10 +17,9 @@ namespace quillon::epson {
 namespace {
 
 constexpr uint32_t kBaselineAlign = 24; // left, baseline, not updating the current position
-// The baseline of a character cell lies this much of the cell's height below its top, as a
-// fixed-pitch face's ascent shares its height: accents and ascenders reach the top of the line,
-// where the top pin of a band of graphics prints.
-constexpr long double kBaselineShare = 3.0L / 4.0L;
+// The baseline of a character lies 20/180 inch below the top of its 1/6-inch line, as on Epson's
+// printers: two thirds of the cell, whatever the job's font size.
+constexpr long double kBaselineShare = 2.0L / 3.0L;
 
 std::string hexByte(uint8_t b)
 {
