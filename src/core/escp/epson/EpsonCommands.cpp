@@ -5,6 +5,7 @@
 #include "escp/epson/InternationalSets.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace quillon::epson {
 
@@ -152,97 +153,194 @@ EpsonRenderer::Step EpsonRenderer::control(uint8_t code)
 
 EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
 {
+    for (auto group : {&EpsonRenderer::motionCommand, &EpsonRenderer::characterCommand,
+                       &EpsonRenderer::pageCommand, &EpsonRenderer::graphicsCommand})
+        if (const std::optional<Step> step = (this->*group)(t))
+            return *step;
+    // Settings that change nothing on paper: ESC 8/9, U, x, k, s, q, r, a, i, %, :, &, EM.
+    return {t.length, Flow::Go};
+}
+
+// Line spacing, feeds, tabs and horizontal moves.
+std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
+{
     const size_t length = t.length;
     const uint8_t n = byteAt(t.params, 0);
     const Step go{length, Flow::Go};
     switch (t.code) {
+
+    case '0':
+        m_p.lineSpacing = perInch(8);
+        return go;
+
+    case '1':
+        m_p.lineSpacing = perInch(72) * 7;
+        return go;
+
+    case '2':
+        m_p.lineSpacing = perInch(6);
+        return go;
+
+    case '3':
+        m_p.lineSpacing = n * m_model->fineFeed;
+        return go;
+
+    case 'A':
+        m_p.lineSpacing = n * m_model->lineFeedA;
+        return go;
+
+    case '+':
+        m_p.lineSpacing = n * perInch(360);
+        return go;
+
+    case '$': {
+        const int64_t to = m_p.leftMargin + word(t.params, 0) * (m_p.unit ? m_p.unit : perInch(60));
+        if (to <= rightEdge())
+            m_p.x = to;
+        return go;
+    }
+
+    case '\\': {
+        const int64_t to = m_p.x + signedWord(t.params, 0) * (m_p.unit ? m_p.unit : m_model->relativeMove);
+        if (to >= m_p.leftMargin && to <= rightEdge())
+            m_p.x = to;
+        return go;
+    }
+
+    case 'J':
+        return Step{length, feed(n * m_model->fineFeed)};
+
+    case 'j':
+        reverseFeed(n * m_model->fineFeed);
+        return go;
+
+    case 'D':
+        m_p.tabs = stops(t.data, m_p.columnWidth() + m_p.extraSpace);
+        return go;
+
+    case 'B':
+        m_p.verticalTabs = stops(t.data, m_p.lineSpacing);
+        return go;
+
+    case 'b':
+        if (n == 0)
+            m_p.verticalTabs = stops(t.data, m_p.lineSpacing);
+        return go;
+
+    case 'e':
+        if (n == 0)
+            m_p.tabs = every(byteAt(t.params, 1) * m_p.columnWidth(), kMaxTabs);
+        else if (n == 1)
+            m_p.verticalTabs = every(byteAt(t.params, 1) * m_p.lineSpacing, 16);
+        return go;
+
+    case 'f':
+        if (n == 0) {
+            m_p.x = std::min(rightEdge(), m_p.x + byteAt(t.params, 1) * m_p.charAdvance());
+            return go;
+        }
+        m_p.x = m_p.leftMargin;
+        return Step{length, feed(byteAt(t.params, 1) * m_p.lineSpacing)};
+
+    case 'c':
+        m_p.motionIndex = word(t.params, 0) * perInch(360);
+        return go;
+
+    case 'X':
+        if (n == 1)
+            m_p.proportional = true;
+        else if (n >= 5)
+            m_p.motionIndex = n * perInch(360);
+        return go;
+
+    default:
+        return std::nullopt;
+    }
+}
+
+// Pitch, attributes and character tables.
+std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& t)
+{
+    const size_t length = t.length;
+    const uint8_t n = byteAt(t.params, 0);
+    const Step go{length, Flow::Go};
+    switch (t.code) {
+
     case 0x0E:
     case 0x0F:
         control(t.code); // ESC SO, ESC SI: as SO and SI
         return go;
+
     case '#':
         m_p.msb = -1;
         return go;
+
     case '=':
         m_p.msb = 0;
         return go;
+
     case '>':
         m_p.msb = 1;
         return go;
-    case '0':
-        m_p.lineSpacing = perInch(8);
-        return go;
-    case '1':
-        m_p.lineSpacing = perInch(72) * 7;
-        return go;
-    case '2':
-        m_p.lineSpacing = perInch(6);
-        return go;
-    case '3':
-        m_p.lineSpacing = n * m_model->fineFeed;
-        return go;
-    case 'A':
-        m_p.lineSpacing = n * m_model->lineFeedA;
-        return go;
-    case '+':
-        m_p.lineSpacing = n * perInch(360);
-        return go;
+
     case '4':
     case '5':
         m_p.italic = t.code == '4';
         return go;
+
     case '6':
     case '7':
         m_upperPrintable = t.code == '6';
         setTable(m_p.table);
         return go;
-    case '@':
-        resetPrinter();
-        return go;
+
     case 'E':
     case 'F':
         m_p.emphasized = t.code == 'E';
         return go;
+
     case 'G':
     case 'H':
         m_p.doubleStrike = t.code == 'G';
         return go;
+
     case 'M':
     case 'P':
     case 'g':
         m_p.pitch = t.code == 'M' ? Pitch::Elite : t.code == 'P' ? Pitch::Pica : Pitch::Fifteen;
         m_p.motionIndex = 0;
         return go;
-    case 'N':
-        if (n > 0)
-            m_p.bottomMargin = n * m_p.lineSpacing;
-        return go;
-    case 'O':
-        m_p.bottomMargin = 0;
-        return go;
+
     case 'S':
         m_p.script = on(n) ? -1 : 1;
         return go;
+
     case 'T':
         m_p.script = 0;
         return go;
+
     case 'W':
         m_p.doubleWidth = on(n);
         m_p.motionIndex = 0;
         return go;
+
     case 'w':
         m_p.doubleHeight = on(n);
         return go;
+
     case '-':
         m_p.underline = on(n);
         return go;
+
     case 'p':
         m_p.proportional = on(n);
         m_p.motionIndex = 0;
         return go;
+
     case ' ':
         m_p.extraSpace = n * m_model->extraSpace;
         return go;
+
     case '!':
         m_p.pitch = (n & 0x01) ? Pitch::Elite : Pitch::Pica;
         m_p.proportional = n & 0x02;
@@ -254,39 +352,72 @@ EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
         m_p.underline = n & 0x80;
         m_p.motionIndex = 0;
         return go;
+
     case 'R':
         if (isInternationalSet(n))
             m_p.international = n;
         return go;
+
     case 't':
         setTable(n == 0 ? CharTable::Italic : CharTable::Graphics);
         return go;
+
+    default:
+        return std::nullopt;
+    }
+}
+
+// The printer reset, margins and the form.
+std::optional<EpsonRenderer::Step> EpsonRenderer::pageCommand(const Token& t)
+{
+    const size_t length = t.length;
+    const uint8_t n = byteAt(t.params, 0);
+    const Step go{length, Flow::Go};
+    switch (t.code) {
+
+    case '@':
+        resetPrinter();
+        return go;
+
+    case 'N':
+        if (n > 0)
+            m_p.bottomMargin = n * m_p.lineSpacing;
+        return go;
+
+    case 'O':
+        m_p.bottomMargin = 0;
+        return go;
+
     case 'l':
         m_p.leftMargin = std::min<int64_t>(n * m_p.columnWidth(), m_sheet.width);
         m_p.x = std::max(m_p.x, m_p.leftMargin);
         return go;
+
     case 'Q':
         if (n > 0)
             m_p.rightMargin = n * m_p.columnWidth();
         return go;
+
     case 'C':
         m_p.formLength = n == 0 ? byteAt(t.params, 1) * perInch(1) : n * m_p.lineSpacing;
         m_p.formY = 0;
         m_p.bottomMargin = 0;
         m_p.pageBottom = 0;
         return go;
-    case '$': {
-        const int64_t to = m_p.leftMargin + word(t.params, 0) * (m_p.unit ? m_p.unit : perInch(60));
-        if (to <= rightEdge())
-            m_p.x = to;
-        return go;
+
+    default:
+        return std::nullopt;
     }
-    case '\\': {
-        const int64_t to = m_p.x + signedWord(t.params, 0) * (m_p.unit ? m_p.unit : m_model->relativeMove);
-        if (to >= m_p.leftMargin && to <= rightEdge())
-            m_p.x = to;
-        return go;
-    }
+}
+
+// Bit-image and raster graphics, and the ESC ( commands.
+std::optional<EpsonRenderer::Step> EpsonRenderer::graphicsCommand(const Token& t)
+{
+    const size_t length = t.length;
+    const uint8_t n = byteAt(t.params, 0);
+    const Step go{length, Flow::Go};
+    switch (t.code) {
+
     case '?': {
         const char which[] = "KLYZ";
         for (size_t i = 0; i < 4; ++i)
@@ -294,43 +425,7 @@ EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
                 m_p.reader.bitImageModes[i] = byteAt(t.params, 1);
         return go;
     }
-    case 'J':
-        return {length, feed(n * m_model->fineFeed)};
-    case 'j':
-        reverseFeed(n * m_model->fineFeed);
-        return go;
-    case 'D':
-        m_p.tabs = stops(t.data, m_p.columnWidth() + m_p.extraSpace);
-        return go;
-    case 'B':
-        m_p.verticalTabs = stops(t.data, m_p.lineSpacing);
-        return go;
-    case 'b':
-        if (n == 0)
-            m_p.verticalTabs = stops(t.data, m_p.lineSpacing);
-        return go;
-    case 'e':
-        if (n == 0)
-            m_p.tabs = every(byteAt(t.params, 1) * m_p.columnWidth(), kMaxTabs);
-        else if (n == 1)
-            m_p.verticalTabs = every(byteAt(t.params, 1) * m_p.lineSpacing, 16);
-        return go;
-    case 'f':
-        if (n == 0) {
-            m_p.x = std::min(rightEdge(), m_p.x + byteAt(t.params, 1) * m_p.charAdvance());
-            return go;
-        }
-        m_p.x = m_p.leftMargin;
-        return {length, feed(byteAt(t.params, 1) * m_p.lineSpacing)};
-    case 'c':
-        m_p.motionIndex = word(t.params, 0) * perInch(360);
-        return go;
-    case 'X':
-        if (n == 1)
-            m_p.proportional = true;
-        else if (n >= 5)
-            m_p.motionIndex = n * perInch(360);
-        return go;
+
     case 'K':
     case 'L':
     case 'Y':
@@ -338,27 +433,32 @@ EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
         const size_t which = t.code == 'K' ? 0 : t.code == 'L' ? 1 : t.code == 'Y' ? 2 : 3;
         const BitImageMode mode = m_model->bitImageMode(m_p.reader.bitImageModes[which]);
         const Step s = bitImage(mode, int32_t(word(t.params, 0)), t.data);
-        return {s.consumed ? length : 0, s.flow};
+        return Step{s.consumed ? length : 0, s.flow};
     }
+
     case '*': {
         const Step s = bitImage(m_model->bitImageMode(n), int32_t(word(t.params, 1)), t.data);
-        return {s.consumed ? length : 0, s.flow};
+        return Step{s.consumed ? length : 0, s.flow};
     }
+
     case '^': {
         const BitImageMode mode{int16_t(n == 0 ? 60 : 120), 72, 9};
         const Step s = bitImage(mode, int32_t(word(t.params, 1)), t.data);
-        return {s.consumed ? length : 0, s.flow};
+        return Step{s.consumed ? length : 0, s.flow};
     }
+
     case '.': {
         const Step s = raster(t.params, t.data);
-        return {s.consumed ? length : 0, s.flow};
+        return Step{s.consumed ? length : 0, s.flow};
     }
+
     case '(': {
         const Step s = extended(n, t.data);
-        return {s.consumed ? length : 0, s.flow};
+        return Step{s.consumed ? length : 0, s.flow};
     }
-    default: // settings that change nothing on paper: ESC 8/9, U, x, k, s, q, r, a, i, %, :, &, EM
-        return go;
+
+    default:
+        return std::nullopt;
     }
 }
 

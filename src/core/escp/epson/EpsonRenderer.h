@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -69,6 +70,10 @@ private:
     Step execute(const epson::Token& token, std::string_view bytes);
     Step control(uint8_t code);
     Step escape(const epson::Token& token);
+    std::optional<Step> motionCommand(const epson::Token& token);
+    std::optional<Step> characterCommand(const epson::Token& token);
+    std::optional<Step> pageCommand(const epson::Token& token);
+    std::optional<Step> graphicsCommand(const epson::Token& token);
     Step extended(uint8_t code, std::string_view data);
     Step text(std::string_view bytes, bool controlsAsText);
 
