@@ -2,14 +2,8 @@
 // the family's units, graphics on the dot grid, tabs, attributes, forms and national characters.
 
 #include "escp/epson/EpsonRenderer.h"
-#include "posix/PosixFileAccess.h"
-#include "report/ReportProgress.h"
-#include "report/VxCanvas.h"
-#include "report/VxReport.h"
-#include "settings/Settings.h"
 
-#include "FakePrinter.h"
-#include "TestFiles.h"
+#include "PageHandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -19,31 +13,16 @@ using epson::EpsonRenderer;
 
 namespace {
 
-class Epson {
+class Epson : public PageHandlerHarness<EpsonRenderer> {
 public:
-    explicit Epson(PrinterEmulation e) : files(dir.path()), report(printer, files, progress), renderer(state, settings)
+    explicit Epson(PrinterEmulation e) : emulation(e)
     {
-        report.MargLeft = 300;
-        emulation = e;
         renderer.notice = [this](const std::string& n) { notices.push_back(n); };
     }
 
     std::vector<RecordingContext> render(const std::string& stream, int maxPages = 50)
     {
-        StringSource source(stream);
-        state = TPrinterState{};
-        renderer.JobFile = &source;
-        renderer.JobFontSize = 12;
-        renderer.startJob(emulation);
-        std::vector<RecordingContext> pages;
-        bool stop = false;
-        while (!stop && int(pages.size()) < maxPages) {
-            pages.emplace_back();
-            TVxCanvas canvas(pages.back());
-            renderer.RAPPaintPage(report, canvas, stop);
-        }
-        renderer.JobFile = nullptr;
-        return pages;
+        return renderPages(stream, 12, maxPages, [this](EpsonRenderer& r) { r.startJob(emulation); });
     }
 
     // All text of a page, runs joined.
@@ -55,14 +34,6 @@ public:
         return s;
     }
 
-    TempDir dir;
-    TSettings settings;
-    TPrinterState state;
-    FakePrinter printer;
-    PosixFileAccess files;
-    SilentProgress progress;
-    TVxReport report;
-    EpsonRenderer renderer;
     PrinterEmulation emulation;
     std::vector<std::string> notices;
 };

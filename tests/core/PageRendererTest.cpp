@@ -1,12 +1,6 @@
 #include "escp/PageRenderer.h"
-#include "posix/PosixFileAccess.h"
-#include "report/ReportProgress.h"
-#include "report/VxCanvas.h"
-#include "report/VxReport.h"
-#include "settings/Settings.h"
 
-#include "FakePrinter.h"
-#include "TestFiles.h"
+#include "PageHandlerHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -15,45 +9,15 @@ using namespace quillon::test;
 
 namespace {
 
-// The main window's report and page handler, with the page of a whole A4 sheet.
-class Renderer {
+// The main window's report and the simple printer's page handler.
+class Renderer : public PageHandlerHarness<PageRenderer> {
 public:
-    Renderer() : files(dir.path()), report(printer, files, progress), renderer(state, settings)
-    {
-        report.MargLeft = 300;
-        report.PagesAsDocs = false;
-    }
-
     std::vector<RecordingContext> render(const std::string& stream, int fontSize = 12,
                                          TVxPaperOrient orient = vxPortrait, int maxPages = 100)
     {
-        StringSource source(stream);
-        state = TPrinterState{};
-        state.scale = double((long double)fontSize / 12.0L);
-        renderer.JobFile = &source;
-        renderer.JobFontSize = fontSize;
         report.PaperOrient = orient;
-        std::vector<RecordingContext> pages;
-        bool stop = false;
-        while (!stop && int(pages.size()) < maxPages) {
-            pages.emplace_back();
-            TVxCanvas canvas(pages.back());
-            renderer.RAPPaintPage(report, canvas, stop);
-        }
-        reads = source.reads;
-        renderer.JobFile = nullptr;
-        return pages;
+        return renderPages(stream, fontSize, maxPages, [](PageRenderer&) {});
     }
-
-    TempDir dir;
-    TSettings settings;
-    TPrinterState state;
-    FakePrinter printer;
-    PosixFileAccess files;
-    SilentProgress progress;
-    TVxReport report;
-    PageRenderer renderer;
-    int reads = 0;
 };
 
 std::string lines(int count, const std::string& text = "line")
