@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -77,9 +78,10 @@ struct StoredReport {
     bool ok = false;
 };
 
-// Runs act on the first visible window of type T once one shows (a modal dialog being run).
+// Runs act on the first visible window of type T once one shows (a modal dialog being run). The
+// watch ends then; a caller that expects no window ends it by deleting the timer returned.
 template <class T>
-void whenShown(std::function<void(T&)> act)
+QPointer<QTimer> whenShown(std::function<void(T&)> act)
 {
     auto* timer = new QTimer;
     timer->setInterval(5);
@@ -93,6 +95,7 @@ void whenShown(std::function<void(T&)> act)
             }
     });
     timer->start();
+    return timer;
 }
 
 // Answers every error box that shows while it lives, keeping the texts.

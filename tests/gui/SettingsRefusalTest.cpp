@@ -31,16 +31,14 @@ QString clickOk(TParsForm& form)
 {
     QString said;
     bool answered = false;
-    whenShown<QMessageBox>([&](QMessageBox& box) {
+    QPointer<QTimer> watch = whenShown<QMessageBox>([&](QMessageBox& box) {
         said = box.text();
         answered = true;
         box.accept();
     });
     QTest::mouseClick(form.btOK, Qt::LeftButton);
-    if (!answered) // no box: the watch for one ends here
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<QMessageBox*>(w))
-                w->close();
+    if (!answered) // no box: the watch for one ends here, before what it would write is gone
+        delete watch.data();
     return said;
 }
 
