@@ -109,10 +109,13 @@ TEST(EpsonCommands, UnknownCommandsAreSkippedByTheFamilysRuleAndToldOncePerJob)
 TEST(EpsonCommands, JobMarkersAreConsumedInEveryFamilyAndEscXIsTheLqPitchCommandLater)
 {
     Epson lq(PrinterEmulation::Lq);
-    auto pages = lq.render(E({'X', '0'}) + E({'X', 'C'}) + "A" + std::string(20, ' ') + E({'X', 36, 0x30, 0}) + "B");
+    auto pages = lq.render(E({'X', '0'}) + E({'X', 'C'}) + "A" + std::string(20, ' ') + E({'X', 36, 42, 0}) + "B");
     EXPECT_EQ(Epson::text(pages[0]), "A" + std::string(20, ' ') + "B");
-    // After the marker bytes ESC X m nL nH sets a pitch of 360/m characters per inch: 36 -> 10 cpi.
+    // After the marker bytes ESC X m nL nH sets a pitch of 360/m characters per inch (36: 10 cpi)
+    // and a point size in halves.
     EXPECT_EQ(pages[0].texts.back().dx[0], inch(1, 10));
+    EXPECT_EQ(pages[0].texts.back().font.height, 2 * pages[0].texts.front().font.height)
+        << "42 half points: 21-point characters, twice the printer's 10.5-point ones";
 
     Epson fx(PrinterEmulation::Fx);
     pages = fx.render(E({'X', '1'}) + "A" + std::string(20, ' ') + E({'X', 'B'}) + "B");

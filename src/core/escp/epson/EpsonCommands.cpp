@@ -246,12 +246,16 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
         m_p.motionIndex = word(t.params, 0) * perInch(360);
         return go;
 
-    case 'X':
+    case 'X': { // pitch 360/m characters per inch (m = 1: proportional), and a point size in halves
         if (n == 1)
             m_p.proportional = true;
         else if (n >= 5)
             m_p.motionIndex = n * perInch(360);
+        const int64_t halfPoints = word(t.params, 1);
+        if (halfPoints > 0)
+            m_p.pointSize = halfPoints;
         return go;
+    }
 
     default:
         return std::nullopt;
@@ -309,6 +313,7 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& 
     case 'g':
         m_p.pitch = t.code == 'M' ? Pitch::Elite : t.code == 'P' ? Pitch::Pica : Pitch::Fifteen;
         m_p.motionIndex = 0;
+        m_p.pointSize = 0;
         return go;
 
     case 'S':
@@ -351,6 +356,7 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& 
         m_p.italic = n & 0x40;
         m_p.underline = n & 0x80;
         m_p.motionIndex = 0;
+        m_p.pointSize = 0;
         return go;
 
     case 'R':

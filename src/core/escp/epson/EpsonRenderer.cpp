@@ -69,7 +69,12 @@ int64_t EpsonRenderer::rightEdge() const
 
 int64_t EpsonRenderer::pageUnit() const { return m_p.unit ? m_p.unit : perInch(360); }
 
-int32_t EpsonRenderer::cellHeight() const { return PointsToUnits(JobFontSize); }
+// The job's font size is the cell of the printer's 10.5-point characters; ESC X scales it.
+int32_t EpsonRenderer::cellHeight() const
+{
+    const int32_t H = PointsToUnits(JobFontSize);
+    return m_p.pointSize > 0 ? roundUnits((long double)H * m_p.pointSize / 21.0L) : H;
+}
 
 bool EpsonRenderer::fits(int32_t heightUnits) const
 {

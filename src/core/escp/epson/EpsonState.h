@@ -31,6 +31,7 @@ struct EpsonState {
     int64_t lineSpacing = perInch(6);
     int64_t extraSpace = 0;    // ESC SP
     int64_t motionIndex = 0;   // ESC c: a fixed character advance; 0: by the pitch
+    int64_t pointSize = 0;     // ESC X: characters of this many half points; 0: the printer's 10.5
     int64_t unit = 0;          // ESC ( U; 0: none defined
     std::vector<int64_t> tabs;         // from the left margin, ascending
     std::vector<int64_t> verticalTabs; // from the top of the form, ascending
