@@ -155,6 +155,43 @@ std::unique_ptr<PosixSpoolFile> openClaimed(int claimDir, const std::string& cla
     return file;
 }
 
+enum class ClaimFolder { Made, CannotWrite, NoSpace, NotNow };
+
+// Makes a folder of its own under claimRoot, open and locked: its path and descriptor. Or why
+// not: a folder that cannot be written (the file is then read where it stands), a full disk, or
+// none could be had in a few tries.
+ClaimFolder makeClaimFolder(const std::string& claimRoot, std::string& claim, int& claimDir)
+{
+    for (int tries = 0; tries < 5; ++tries) {
+        // Another program may remove the empty claim root between the two calls.
+        if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST) {
+            if (cannotWrite(errno))
+                return ClaimFolder::CannotWrite;
+            if (noSpace(errno))
+                return ClaimFolder::NoSpace;
+        }
+        claim = claimRoot + "/XXXXXX";
+        if (!::mkdtemp(claim.data())) {
+            if (cannotWrite(errno))
+                return ClaimFolder::CannotWrite;
+            if (noSpace(errno))
+                return ClaimFolder::NoSpace;
+            continue;
+        }
+        claimDir = openClaimFolder(claim);
+        // Another program looking for unfinished claims may hold the new, empty folder for a
+        // moment: take another one. That program finds nothing in this one and leaves it alone.
+        if (claimDir >= 0 && ::flock(claimDir, LOCK_EX | LOCK_NB) != 0) {
+            ::close(claimDir);
+            claimDir = -1;
+            removeClaimFolder(claim);
+        }
+        if (claimDir >= 0)
+            return ClaimFolder::Made;
+    }
+    return ClaimFolder::NotNow;
+}
+
 } // namespace
 
 PosixSpoolFileSystem::PosixSpoolFileSystem()
@@ -233,36 +270,18 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         result = why;
         return std::unique_ptr<SpoolFile>();
     };
-    const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
     std::string claim;
     int claimDir = -1;
-    for (int tries = 0; tries < 5 && claimDir < 0; ++tries) {
-        // Another program may remove the empty claim root between the two calls.
-        if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST) {
-            if (cannotWrite(errno))
-                return inPlace();
-            if (noSpace(errno))
-                return later(TakeResult::NoSpace);
-        }
-        claim = claimRoot + "/XXXXXX";
-        if (!::mkdtemp(claim.data())) {
-            if (cannotWrite(errno))
-                return inPlace();
-            if (noSpace(errno))
-                return later(TakeResult::NoSpace);
-            continue;
-        }
-        claimDir = openClaimFolder(claim);
-        // Another program looking for unfinished claims may hold the new, empty folder for a
-        // moment: take another one. That program finds nothing in this one and leaves it alone.
-        if (claimDir >= 0 && ::flock(claimDir, LOCK_EX | LOCK_NB) != 0) {
-            ::close(claimDir);
-            claimDir = -1;
-            removeClaimFolder(claim);
-        }
-    }
-    if (claimDir < 0)
+    switch (makeClaimFolder(folderOfPath(path) + "/" + kClaimFolder, claim, claimDir)) {
+    case ClaimFolder::CannotWrite:
+        return inPlace();
+    case ClaimFolder::NoSpace:
+        return later(TakeResult::NoSpace);
+    case ClaimFolder::NotNow:
         return later();
+    case ClaimFolder::Made:
+        break;
+    }
     const std::string claimed = claim + "/" + nameOfPath(path);
     if (::rename(path.c_str(), claimed.c_str()) != 0) {
         const int why = errno;
