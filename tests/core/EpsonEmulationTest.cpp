@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <fstream>
+#include <iterator>
+
 using namespace quillon;
 using namespace quillon::test;
 using epson::EpsonRenderer;
@@ -335,4 +339,69 @@ TEST(EpsonPage, FeedsPastTheEndOfTheLastSheetWasteNoPaperButTwoFormFeedsEjectABl
     ASSERT_EQ(pages.size(), 3u);
     EXPECT_TRUE(pages[1].texts.empty());
     EXPECT_EQ(pages[2].texts[0].bytes, "B");
+}
+
+namespace {
+
+std::string sample(const std::string& name)
+{
+    std::ifstream in(std::string(QUILLON_SAMPLES) + "/" + name, std::ios::binary);
+    if (!in)
+        ADD_FAILURE() << "the sample " << name << " is missing from " << QUILLON_SAMPLES;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t dots(const BitmapCall& b)
+{
+    size_t n = 0;
+    for (uint8_t byte : b.rows)
+        n += size_t(std::popcount(byte));
+    return n;
+}
+
+} // namespace
+
+TEST(EpsonSamples, AWindowMakersInvoiceForA24PinPrinterPrintsItsLetterAndBothDrawings)
+{
+    Epson lq(PrinterEmulation::Lq);
+    const auto pages = lq.render(sample("escapy_test_Graphics_invoice.CP850.prn"));
+    ASSERT_EQ(pages.size(), 2u) << "the letter and the item table; the feeds at the end waste no sheet";
+    EXPECT_TRUE(lq.notices.empty()) << lq.notices.front();
+    EXPECT_NE(Epson::text(pages[0]).find("Rechnung Nr. REI12345"), std::string::npos);
+    EXPECT_TRUE(pages[0].bitmaps.empty());
+    // Each window drawing is 11 bands of ESC * 33 (152 columns) fed by ESC 3 24; both stand in the
+    // same columns, so they become one picture with blank rows between them.
+    ASSERT_EQ(pages[1].bitmaps.size(), 1u);
+    const BitmapCall& b = pages[1].bitmaps[0];
+    EXPECT_EQ(b.width, 152);
+    int drawings = 0;
+    bool inkAbove = false;
+    for (int32_t r = 0; r < b.height; ++r) {
+        bool ink = false;
+        for (int32_t c = 0; c < b.width && !ink; ++c)
+            ink = b.dot(c, r);
+        drawings += ink && !inkAbove;
+        inkAbove = ink;
+    }
+    EXPECT_EQ(drawings, 4) << "two windows, each with the dimension line of its width below it";
+    EXPECT_GT(dots(b), 4000u);
+    // No parameter or data byte prints: every text run is words, numbers and table rules.
+    for (const RecordingContext& page : pages)
+        for (const TextCall& t : page.texts)
+            for (char c : t.bytes)
+                EXPECT_TRUE(uint8_t(c) >= 0x20) << "a control byte printed in \"" << t.bytes << '"';
+}
+
+TEST(EpsonSamples, AManualForA24PinPrinterHasItsBoldHeadingsAndUnderlines)
+{
+    Epson lq(PrinterEmulation::Lq);
+    const auto pages = lq.render(sample("escapy_escp2_1.prn"));
+    ASSERT_EQ(pages.size(), 1u);
+    bool boldHeading = false, underlined = false;
+    for (const TextCall& t : pages[0].texts) {
+        boldHeading |= t.bytes.find("Marking highlight 1") != std::string::npos && t.font.weight == 700;
+        underlined |= t.bytes == "HIGHLIGHT 1" && t.font.underline;
+    }
+    EXPECT_TRUE(boldHeading);
+    EXPECT_TRUE(underlined);
 }
