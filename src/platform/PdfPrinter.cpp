@@ -1,6 +1,7 @@
 #include "PdfPrinter.h"
 #include "Units.h"
 
+#include "CupsQueue.h"
 #include "CupsUploadJournal.h"
 #include "DescriptorDevice.h"
 #include "PainterDevice.h"
@@ -12,8 +13,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 #include <cups/cups.h>
 
@@ -286,9 +285,8 @@ bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
     m_fullFolder.clear();
-    QPrinterInfo info = m_requested.empty() ? QPrinterInfo::defaultPrinter()
-                                            : QPrinterInfo::printerInfo(QString::fromStdString(m_requested));
-    if (info.isNull()) {
+    const std::optional<std::string> queue = findCupsQueue(m_requested);
+    if (!queue) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
         // Whether there is no such printer, or no print service to ask.
         std::string why;
@@ -298,19 +296,14 @@ bool CupsPrinter::selectDefaultPrinter()
         }
         return false;
     }
-    m_name = info.printerName().toStdString();
-    QPrinter printer(info, QPrinter::HighResolution);
-    QPageLayout layout = printer.pageLayout();
-    layout.setOrientation(QPageLayout::Portrait);
-    if (!layout.isValid())
-        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
-    setBaseLayout(layout);
+    m_name = *queue;
+    setBaseLayout(cupsQueueSheet(m_name));
     return true;
 }
 
 bool CupsPrinter::choosePrinter(const std::string& name)
 {
-    if (name.empty() || QPrinterInfo::printerInfo(QString::fromStdString(name)).isNull())
+    if (name.empty() || !findCupsQueue(name))
         return false;
     m_requested = name;
     return selectDefaultPrinter();

@@ -30,7 +30,7 @@ twice=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends" | sort | uniq -d)
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/quillon-render usr/lib/cups/backend/quillon \
+for f in usr/bin/quillon-render usr/lib/quillon-print/quillon-preview usr/lib/cups/backend/quillon \
          usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
          usr/lib/systemd/user/quillon-watch.service \
          usr/share/man/man1/quillon-render.1.gz usr/share/man/man1/quillon-print.1.gz \
