@@ -3,6 +3,7 @@
 #include "AppPaths.h"
 #include "CliMessages.h"
 #include "PdfPrinter.h"
+#include "OutputTarget.h"
 #include "PreviewLaunch.h"
 #include "QuillonVersion.h"
 #include "RenderFile.h"
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include <unistd.h>
 
@@ -90,11 +92,17 @@ int main(int argc, char** argv)
     }
     if (options && options->preview)
         return quillon::launchPreview(argv);
-    // Fonts need a GUI application, not a display.
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     quillon::quietQtMessages();
-    QGuiApplication app(argc, argv);
+    // Fonts need a GUI application, not a display; a run that only records pages draws none, and
+    // its pages name their fonts without resolving them.
+    std::unique_ptr<QCoreApplication> app;
+    if (options && quillon::outputKindOf(*options) == quillon::OutputKind::PageStore) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
     quillon::setApplicationNames();
     switch (mode) {
     case Mode::Settings:
