@@ -99,6 +99,19 @@ const RowsByFirstByte& rowsByFirstByte()
     return table;
 }
 
+// Whether the stream continues with the row's bytes; a few bytes, compared here rather than by a
+// call for each row.
+bool startsWith(std::string_view tail, const TEscCommand& row)
+{
+    if (tail.size() < row.length)
+        return false;
+    for (size_t i = 0; i < row.length; ++i) {
+        if (uint8_t(tail[i]) != uint8_t(row.bytes[i]))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
@@ -129,7 +142,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
     const uint8_t first = uint8_t(tail[0]);
     for (uint8_t k = 0; k < index.count[first]; ++k) {
         const TEscCommand& r = EscTable[index.rows[first][k]];
-        if (tail.size() < r.length || std::memcmp(tail.data(), r.bytes.data(), r.length) != 0)
+        if (!startsWith(tail, r))
             continue;
         command.code = r.code;
         size_t consumed = r.length;
