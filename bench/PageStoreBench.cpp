@@ -34,6 +34,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,11 +174,25 @@ std::optional<std::string> checkStore(const std::string& storePath,
 // ---------------------------------------------------------------------------------------------
 // The plain write
 
-std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
+// This process's CPU time so far, user and system.
+double cpuSeconds()
+{
+    struct rusage ru {};
+    ::getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+struct PlainWrite {
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+
+std::optional<PlainWrite> timePlainWrite(const std::string& path, int64_t bytes)
 {
     std::vector<char> chunk(kPlainWriteChunk);
     for (size_t i = 0; i < chunk.size(); ++i)
         chunk[i] = char(i * 131 + 7);
+    const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -191,9 +206,10 @@ std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
     }
     ok = ::close(fd) == 0 && ok;
     const double seconds = secondsSince(start);
+    const double cpu = cpuSeconds() - cpuStart;
     if (!ok)
         return std::nullopt;
-    return seconds;
+    return PlainWrite{seconds, cpu};
 }
 // ---------------------------------------------------------------------------------------------
 // The program
@@ -287,7 +303,7 @@ int runSpeed(const Options& o, const WorkFolder& folder)
 {
     const SpoolStream spool = SpoolGenerator().generate(o.pages);
     std::vector<EngineResult> jobs;
-    std::vector<double> plains;
+    std::vector<double> plains, plainCpus;
     for (int k = 0; k < o.repeat; ++k) {
         std::string error;
         std::optional<EngineResult> r = measuredJob(spool, folder, error);
@@ -296,19 +312,21 @@ int runSpeed(const Options& o, const WorkFolder& folder)
         if (!r)
             return fail(error);
         folder.settle();
-        std::optional<double> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
+        std::optional<PlainWrite> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
         const int writeError = errno;
         folder.remove(kPlainName);
         if (!plain)
             return fail("the plain write into " + folder.file(kPlainName) + " failed: "
                         + std::strerror(writeError));
         jobs.push_back(*r);
-        plains.push_back(*plain);
+        plains.push_back(plain->seconds);
+        plainCpus.push_back(plain->cpuSeconds);
     }
 
-    std::vector<double> engineTimes, userTimes, systemTimes, growths;
+    std::vector<double> engineTimes, userTimes, systemTimes, cpuTimes, growths;
     for (const EngineResult& r : jobs) {
         engineTimes.push_back(r.seconds);
+        cpuTimes.push_back(r.userSeconds + r.systemSeconds);
         userTimes.push_back(r.userSeconds);
         systemTimes.push_back(r.systemSeconds);
         growths.push_back(mib(double(r.peakRssKiB - r.startRssKiB)));
@@ -339,9 +357,11 @@ int runSpeed(const Options& o, const WorkFolder& folder)
     std::printf("  peak RSS growth  %.2f MiB (in a forked child)\n", median(growths));
     std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n",
                 kPlainWriteChunk / 1024);
-    std::printf("  wall time        %.3f s\n", plain);
+    std::printf("  wall time        %.3f s (CPU: %.3f s)\n", plain, median(plainCpus));
     std::printf("  throughput       %.1f MB/s\n", mb(bytes) / plain);
     std::printf("Engine time / plain write time: %.2f\n", engine / plain);
+    // On a machine that other work keeps busy the wall times wait for the processor too.
+    std::printf("Engine CPU / plain write CPU:   %.2f\n", median(cpuTimes) / median(plainCpus));
     std::printf("Checked: %d pages stored, every page's characters drawn as generated\n",
                 first.pages);
     return 0;

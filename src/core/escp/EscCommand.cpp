@@ -118,7 +118,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
                       TEscCommand& command, std::string_view& rest)
 {
     size_t p = 0;
-    while (p < data.size() && !ControlBytes.test(uint8_t(data[p])))
+    while (p < data.size() && !ControlBytes[uint8_t(data[p])])
         ++p;
 
     if (p == data.size()) {

@@ -129,7 +129,12 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
         n = size_t(fit);
 
     if (n > 0) {
-        m_advances.assign(n, AdvanceWidth(st.pitch, st.scale, st.doubleWidth));
+        const AdvanceKey key{st.pitch, st.scale, st.doubleWidth};
+        if (!(key == m_advanceKey)) {
+            m_advanceKey = key;
+            m_advance = AdvanceWidth(st.pitch, st.scale, st.doubleWidth);
+        }
+        m_advances.assign(n, m_advance);
         dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), m_advances);
     }
     dc.setTextColor(previousColor);

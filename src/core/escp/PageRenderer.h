@@ -54,6 +54,14 @@ private:
     std::u16string m_face;
     LogFont m_font; // the font of the last run; only its face name is kept between runs
     std::vector<int32_t> m_advances; // the advances of the last run, its memory kept for the next
+    // The advance of the last run and what it was worked out from.
+    struct AdvanceKey {
+        int32_t pitch = 0;
+        double scale = 0;
+        bool doubleWidth = false;
+        bool operator==(const AdvanceKey&) const = default;
+    } m_advanceKey;
+    int32_t m_advance = 0;
     std::unique_ptr<char[]> m_chunk;
 };
 
