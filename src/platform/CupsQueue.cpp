@@ -62,6 +62,22 @@ std::optional<QPageLayout> ppdSheet(const cups_dest_t& dest)
 
 #pragma GCC diagnostic pop
 
+std::string fullName(const cups_dest_t& dest)
+{
+    std::string name = dest.name;
+    if (dest.instance)
+        name += std::string("/") + dest.instance;
+    return name;
+}
+
+QPageLayout sheetOf(const Dest& dest)
+{
+    std::optional<QPageLayout> sheet = dest ? ppdSheet(*dest) : std::nullopt;
+    if (!sheet || !sheet->isValid())
+        sheet = a4(QMarginsF(kBorder, kBorder, kBorder, kBorder));
+    return *sheet;
+}
+
 } // namespace
 
 std::optional<std::string> findCupsQueue(const std::string& requested)
@@ -69,19 +85,23 @@ std::optional<std::string> findCupsQueue(const std::string& requested)
     const Dest dest = namedDest(requested);
     if (!dest)
         return std::nullopt;
-    std::string name = dest->name;
-    if (dest->instance)
-        name += std::string("/") + dest->instance;
-    return name;
+    return fullName(*dest);
+}
+
+std::optional<CupsQueue> openCupsQueue(const std::string& requested)
+{
+    const Dest dest = namedDest(requested);
+    if (!dest)
+        return std::nullopt;
+    CupsQueue queue{fullName(*dest), sheetOf(dest), {}};
+    for (int i = 0; i < dest->num_options; ++i)
+        queue.options.emplace_back(dest->options[i].name, dest->options[i].value);
+    return queue;
 }
 
 QPageLayout cupsQueueSheet(const std::string& queue)
 {
-    const Dest dest = namedDest(queue);
-    std::optional<QPageLayout> sheet = dest ? ppdSheet(*dest) : std::nullopt;
-    if (!sheet || !sheet->isValid())
-        sheet = a4(QMarginsF(kBorder, kBorder, kBorder, kBorder));
-    return *sheet;
+    return sheetOf(namedDest(queue));
 }
 
 } // namespace quillon

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -15,6 +17,16 @@ namespace quillon {
 // default destination (LPDEST, PRINTER, lpoptions, then the scheduler's default). Nothing when
 // there is no such queue or no scheduler to ask.
 std::optional<std::string> findCupsQueue(const std::string& requested);
+
+// What a print run needs of a queue, asked once: its name as CUPS knows it, the sheet its pages go
+// on (see cupsQueueSheet) and the queue's own options, for its jobs.
+struct CupsQueue {
+    std::string name;
+    QPageLayout sheet;
+    std::vector<std::pair<std::string, std::string>> options;
+};
+// Nothing when there is no such queue (empty requested: no default) or no scheduler to ask.
+std::optional<CupsQueue> openCupsQueue(const std::string& requested);
 
 // The sheet the queue prints the pages on, in portrait: A4, bordered by the imageable area of its
 // PPD's A4 size but never by less than 10 points, the border of a queue without a PPD (a raw queue).

@@ -285,7 +285,7 @@ bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
     m_fullFolder.clear();
-    const std::optional<std::string> queue = findCupsQueue(m_requested);
+    std::optional<CupsQueue> queue = openCupsQueue(m_requested);
     if (!queue) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
         // Whether there is no such printer, or no print service to ask.
@@ -296,8 +296,9 @@ bool CupsPrinter::selectDefaultPrinter()
         }
         return false;
     }
-    m_name = *queue;
-    setBaseLayout(cupsQueueSheet(m_name));
+    m_name = queue->name;
+    m_queueOptions = std::move(queue->options);
+    setBaseLayout(queue->sheet);
     return true;
 }
 
@@ -336,14 +337,10 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     m_transient = false;
     m_fullFolder.clear();
     m_refusal = 0;
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_name.c_str(), nullptr);
     int numOptions = 0;
     cups_option_t* options = nullptr;
-    if (dest) {
-        for (int i = 0; i < dest->num_options; ++i)
-            numOptions = cupsAddOption(dest->options[i].name, dest->options[i].value, numOptions, &options);
-        cupsFreeDests(1, dest);
-    }
+    for (const auto& [name, value] : m_queueOptions)
+        numOptions = cupsAddOption(name.c_str(), value.c_str(), numOptions, &options);
     // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
     numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
     if (m_copies > 1)
