@@ -4,9 +4,12 @@
 //
 // Spool files of 1 and 100 pages (the benchmarks' generated stream) are sent by 1 client to one
 // quillon queue, and by 8 clients to a class of quillon queues (CUPS runs one job per queue at a
-// time, so a class is how a server renders jobs side by side). The direct runs start quillon-render
-// once per job, by 1 and by 8 workers. Every job's PDF is checked for its page count; a wrong count
-// is reported and makes the exit status 1.
+// time, so a class is how a server renders jobs side by side). The same jobs go through queues of a
+// forwarding backend that renders nothing and hands each job to the same target queue as a second
+// job: what the scheduler itself costs, the ceiling; the quillon queues' jobs/s are reported as a
+// share of it. The direct runs start quillon-render once per job, by 1 and by 8 workers. Every
+// job's PDF is checked for its page count (a forwarded job for its bytes); a wrong one is reported
+// and makes the exit status 1.
 //
 // Needs root (the scheduler runs as root and its backends as lp). It measures and reports; it
 // never judges the times.
@@ -71,8 +74,12 @@ void onClients(int clients, int count, Job job)
         t.join();
 }
 
+// What a job that reached the target queue must hold: a PDF of its pages, or the spool file as
+// it was sent.
+enum class Arrives { AsPdf, AsSent };
+
 Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::string& spool,
-                      int pagesPerJob, int clients, int count)
+                      int pagesPerJob, int clients, int count, Arrives arrives = Arrives::AsPdf)
 {
     const std::string folder = cups.captureDir("paper");
     std::error_code ec;
@@ -88,12 +95,23 @@ Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::
     f.seconds = secondsSince(start);
     f.jobs = int(jobs.size());
     f.lost = count - f.jobs;
+    const auto sent = fs::file_size(spool);
     for (const auto& job : jobs) {
-        const int pages = pdfPageCount(job.documentPath);
+        std::error_code ec;
+        const bool whole = arrives == Arrives::AsSent && fs::file_size(job.documentPath, ec) == sent;
+        const int pages = arrives == Arrives::AsPdf ? pdfPageCount(job.documentPath) : whole ? pagesPerJob : 0;
         f.pages += pages;
         f.wrongPages += pages != pagesPerJob;
     }
     return f;
+}
+
+void reportShare(int clients, int pagesPerJob, const Figures& quillon, const Figures& ceiling)
+{
+    const double share = (quillon.jobs / quillon.seconds) / (ceiling.jobs / ceiling.seconds);
+    std::printf("%-22s %2d client%s %3d-page jobs: %5.1f %% of the ceiling\n", "quillon / forwarding",
+                clients, clients == 1 ? " " : "s", pagesPerJob, 100 * share);
+    std::fflush(stdout);
 }
 
 Figures direct(const std::string& work, const std::string& spool, int pagesPerJob, int clients, int count)
@@ -156,37 +174,49 @@ int main(int argc, char** argv)
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     CupsScheduler cups;
-    if (!cups.ok() || !cups.installBackend(QUILLON_BACKEND, "quillon") || !cups.addQueue("paper", false)
-        || !cups.addDeviceQueue("DOS", "quillon:/paper")) {
+    if (!cups.ok() || !cups.installBackend(QUILLON_BACKEND, "quillon")
+        || !cups.installBackend(QUILLON_FORWARD_BACKEND, "forward") || !cups.addQueue("paper", false)
+        || !cups.addDeviceQueue("DOS", "quillon:/paper") || !cups.addDeviceQueue("FWD", "forward:/paper")) {
         std::fprintf(stderr, "quillon-bench-backend: %s\n", cups.error().c_str());
         return 1;
     }
-    for (int q = 1; q <= queues; ++q) {
-        const std::string name = "DOS" + std::to_string(q);
-        if (!cups.addDeviceQueue(name, "quillon:/paper")
-            || CupsScheduler::run({"lpadmin", "-p", name, "-c", "DOSALL"}).exitCode != 0) {
-            std::fprintf(stderr, "quillon-bench-backend: cannot make the class: %s\n", cups.error().c_str());
-            return 1;
+    // A class of queues for each backend: DOSALL renders, FWDALL forwards.
+    for (const char* prefix : {"DOS", "FWD"}) {
+        const std::string scheme = std::string(prefix) == "DOS" ? "quillon" : "forward";
+        const std::string cls = std::string(prefix) + "ALL";
+        for (int q = 1; q <= queues; ++q) {
+            const std::string name = prefix + std::to_string(q);
+            if (!cups.addDeviceQueue(name, scheme + ":/paper")
+                || CupsScheduler::run({"lpadmin", "-p", name, "-c", cls}).exitCode != 0) {
+                std::fprintf(stderr, "quillon-bench-backend: cannot make the class: %s\n", cups.error().c_str());
+                return 1;
+            }
         }
+        CupsScheduler::run({"cupsenable", cls});
+        CupsScheduler::run({"cupsaccept", cls});
     }
-    CupsScheduler::run({"cupsenable", "DOSALL"});
-    CupsScheduler::run({"cupsaccept", "DOSALL"});
 
     WorkFolder work("");
     fs::permissions(work.path(), fs::perms(0755));
     bool wrong = false;
-    std::printf("print server: 1 client -> queue DOS; 8 clients -> class of %d quillon queues; "
-                "%u CPUs\n", queues, std::thread::hardware_concurrency());
+    std::printf("print server: 1 client -> queue DOS; 8 clients -> class of %d quillon queues; the same\n"
+                "through forwarding queues FWD and FWDALL (the ceiling); %u CPUs\n", queues,
+                std::thread::hardware_concurrency());
     for (int pagesPerJob : {1, 100}) {
         const std::string spool = work.path() + "/spool-" + std::to_string(pagesPerJob) + ".prn";
         std::ofstream(spool, std::ios::binary) << SpoolGenerator().generate(pagesPerJob).bytes;
         const int count = pagesPerJob == 1 ? small : large;
         for (int clients : {1, 8}) {
+            Figures ceiling = throughServer(cups, clients == 1 ? "FWD" : "FWDALL", spool, pagesPerJob, clients,
+                                            count, Arrives::AsSent);
+            report("forwarding (ceiling)", clients, pagesPerJob, ceiling);
             Figures server = throughServer(cups, clients == 1 ? "DOS" : "DOSALL", spool, pagesPerJob, clients, count);
             report("through the server", clients, pagesPerJob, server);
+            reportShare(clients, pagesPerJob, server, ceiling);
             Figures render = direct(work.path(), spool, pagesPerJob, clients, count);
             report("quillon-render -o pdf", clients, pagesPerJob, render);
-            wrong = wrong || server.wrongPages || server.lost || render.wrongPages || render.lost;
+            wrong = wrong || ceiling.wrongPages || ceiling.lost || server.wrongPages || server.lost
+                 || render.wrongPages || render.lost;
         }
     }
     return wrong ? 1 : 0;

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,8 +62,17 @@ struct EngineResult {
     int64_t peakRssKiB = 0;  // filled in by the parent from wait4()
     double userSeconds = 0;  // the child's CPU time, from wait4() too
     double systemSeconds = 0;
+    double jobCpuSeconds = 0; // user and system, of the job alone (not the child's start and end)
     char error[512] = {};
 };
+
+// This process's CPU time so far, user and system.
+double cpuSeconds()
+{
+    struct rusage ru {};
+    ::getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
 
 // One job into the page store at storePath, wired as the command-line renderer wires it.
 EngineResult runJob(std::string_view spool, const std::string& storePath)
@@ -74,6 +84,7 @@ EngineResult runJob(std::string_view spool, const std::string& storePath)
     settings.Preview = true;
     std::string_view header = spool.substr(0, 16);
 
+    const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     SheetOnlyPrinter printer(21000, 29700);
     MemoryByteSource source(spool);
@@ -85,6 +96,7 @@ EngineResult runJob(std::string_view spool, const std::string& storePath)
 
     const bool ok = engine.runJob(source, header, "bench.prn");
     r.seconds = secondsSince(start);
+    r.jobCpuSeconds = cpuSeconds() - cpuStart;
     if (!ok) {
         std::snprintf(r.error, sizeof r.error, "%s: %s", report.ErrorClassName().c_str(),
                       report.ErrorMessage().c_str());
@@ -173,11 +185,17 @@ std::optional<std::string> checkStore(const std::string& storePath,
 // ---------------------------------------------------------------------------------------------
 // The plain write
 
-std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
+struct PlainWrite {
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+
+std::optional<PlainWrite> timePlainWrite(const std::string& path, int64_t bytes)
 {
     std::vector<char> chunk(kPlainWriteChunk);
     for (size_t i = 0; i < chunk.size(); ++i)
         chunk[i] = char(i * 131 + 7);
+    const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -191,9 +209,10 @@ std::optional<double> timePlainWrite(const std::string& path, int64_t bytes)
     }
     ok = ::close(fd) == 0 && ok;
     const double seconds = secondsSince(start);
+    const double cpu = cpuSeconds() - cpuStart;
     if (!ok)
         return std::nullopt;
-    return seconds;
+    return PlainWrite{seconds, cpu};
 }
 // ---------------------------------------------------------------------------------------------
 // The program
@@ -287,7 +306,7 @@ int runSpeed(const Options& o, const WorkFolder& folder)
 {
     const SpoolStream spool = SpoolGenerator().generate(o.pages);
     std::vector<EngineResult> jobs;
-    std::vector<double> plains;
+    std::vector<double> plains, plainCpus;
     for (int k = 0; k < o.repeat; ++k) {
         std::string error;
         std::optional<EngineResult> r = measuredJob(spool, folder, error);
@@ -296,19 +315,21 @@ int runSpeed(const Options& o, const WorkFolder& folder)
         if (!r)
             return fail(error);
         folder.settle();
-        std::optional<double> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
+        std::optional<PlainWrite> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
         const int writeError = errno;
         folder.remove(kPlainName);
         if (!plain)
             return fail("the plain write into " + folder.file(kPlainName) + " failed: "
                         + std::strerror(writeError));
         jobs.push_back(*r);
-        plains.push_back(*plain);
+        plains.push_back(plain->seconds);
+        plainCpus.push_back(plain->cpuSeconds);
     }
 
-    std::vector<double> engineTimes, userTimes, systemTimes, growths;
+    std::vector<double> engineTimes, userTimes, systemTimes, cpuTimes, growths;
     for (const EngineResult& r : jobs) {
         engineTimes.push_back(r.seconds);
+        cpuTimes.push_back(r.jobCpuSeconds);
         userTimes.push_back(r.userSeconds);
         systemTimes.push_back(r.systemSeconds);
         growths.push_back(mib(double(r.peakRssKiB - r.startRssKiB)));
@@ -330,8 +351,8 @@ int runSpeed(const Options& o, const WorkFolder& folder)
         std::printf("\n");
     }
     std::printf("Engine: one job, spool -> page store\n");
-    std::printf("  wall time        %.3f s (the job's CPU: %.3f s user, %.3f s system)\n", engine,
-                median(userTimes), median(systemTimes));
+    std::printf("  wall time        %.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)\n",
+                engine, median(userTimes), median(systemTimes), median(cpuTimes));
     std::printf("  pages/s          %.0f\n", first.pages / engine);
     std::printf("  bytes written    %lld (%.2f MB, %.1f KB a page)\n", (long long)first.storeBytes,
                 mb(bytes), bytes / first.pages / 1e3);
@@ -339,9 +360,11 @@ int runSpeed(const Options& o, const WorkFolder& folder)
     std::printf("  peak RSS growth  %.2f MiB (in a forked child)\n", median(growths));
     std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n",
                 kPlainWriteChunk / 1024);
-    std::printf("  wall time        %.3f s\n", plain);
+    std::printf("  wall time        %.3f s (CPU: %.3f s)\n", plain, median(plainCpus));
     std::printf("  throughput       %.1f MB/s\n", mb(bytes) / plain);
     std::printf("Engine time / plain write time: %.2f\n", engine / plain);
+    // On a machine that other work keeps busy the wall times wait for the processor too.
+    std::printf("Engine CPU / plain write CPU:   %.2f\n", median(cpuTimes) / median(plainCpus));
     std::printf("Checked: %d pages stored, every page's characters drawn as generated\n",
                 first.pages);
     return 0;

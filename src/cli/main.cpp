@@ -1,8 +1,10 @@
 // quillon-render: renders a DOS print spool file with the program's engine.
 
 #include "AppPaths.h"
+#include "CliMessages.h"
 #include "PdfPrinter.h"
-#include "PreviewRun.h"
+#include "OutputTarget.h"
+#include "PreviewLaunch.h"
 #include "QuillonVersion.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
@@ -12,34 +14,17 @@
 #include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
-#include <QApplication>
 #include <QGuiApplication>
-#include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <memory>
 
 #include <unistd.h>
 
 namespace {
 
-QtMessageHandler qtDefaultHandler = nullptr;
-
-// Qt's remark about a missing runtime folder means nothing to a renderer that draws offscreen.
-void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
-        return;
-    qtDefaultHandler(type, context, message);
-}
-
-void complain(const std::string& text)
-{
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        std::fprintf(stderr, "quillon-render: %s\n", line.c_str());
-}
+using quillon::complain;
 
 int printSettings()
 {
@@ -78,27 +63,6 @@ int watchFolders(bool once)
     return QCoreApplication::exec();
 }
 
-// The preview window needs a display: a platform chosen by the user, or an X or Wayland session.
-bool displayAvailable()
-{
-    return std::getenv("QT_QPA_PLATFORM") || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-}
-
-int showPreview(int argc, char** argv, const quillon::RenderOptions& options)
-{
-    if (!displayAvailable()) {
-        std::fputs("quillon-render: --preview needs a display (DISPLAY or WAYLAND_DISPLAY is not set)\n", stderr);
-        return 2;
-    }
-    qtDefaultHandler = qInstallMessageHandler(quietMessages);
-    QApplication app(argc, argv);
-    quillon::setApplicationNames();
-    const quillon::JobResult result = quillon::previewFile(options);
-    if (!result.ok())
-        complain(result.message);
-    return result.status;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -127,12 +91,18 @@ int main(int argc, char** argv)
         }
     }
     if (options && options->preview)
-        return showPreview(argc, argv, *options);
-    // Fonts need a GUI application, not a display.
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    qtDefaultHandler = qInstallMessageHandler(quietMessages);
-    QGuiApplication app(argc, argv);
+        return quillon::launchPreview(argv);
+    quillon::quietQtMessages();
+    // Fonts need a GUI application, not a display; a run that only records pages draws none, and
+    // its pages name their fonts without resolving them.
+    std::unique_ptr<QCoreApplication> app;
+    if (options && quillon::outputKindOf(*options) == quillon::OutputKind::PageStore) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
     quillon::setApplicationNames();
     switch (mode) {
     case Mode::Settings:

@@ -1,6 +1,7 @@
 #include "PdfPrinter.h"
 #include "Units.h"
 
+#include "CupsQueue.h"
 #include "CupsUploadJournal.h"
 #include "DescriptorDevice.h"
 #include "PainterDevice.h"
@@ -12,8 +13,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 #include <cups/cups.h>
 
@@ -286,9 +285,8 @@ bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
     m_fullFolder.clear();
-    QPrinterInfo info = m_requested.empty() ? QPrinterInfo::defaultPrinter()
-                                            : QPrinterInfo::printerInfo(QString::fromStdString(m_requested));
-    if (info.isNull()) {
+    std::optional<CupsQueue> queue = openCupsQueue(m_requested);
+    if (!queue) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
         // Whether there is no such printer, or no print service to ask.
         std::string why;
@@ -298,19 +296,15 @@ bool CupsPrinter::selectDefaultPrinter()
         }
         return false;
     }
-    m_name = info.printerName().toStdString();
-    QPrinter printer(info, QPrinter::HighResolution);
-    QPageLayout layout = printer.pageLayout();
-    layout.setOrientation(QPageLayout::Portrait);
-    if (!layout.isValid())
-        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
-    setBaseLayout(layout);
+    m_name = queue->name;
+    m_queueOptions = std::move(queue->options);
+    setBaseLayout(queue->sheet);
     return true;
 }
 
 bool CupsPrinter::choosePrinter(const std::string& name)
 {
-    if (name.empty() || QPrinterInfo::printerInfo(QString::fromStdString(name)).isNull())
+    if (name.empty() || !findCupsQueue(name))
         return false;
     m_requested = name;
     return selectDefaultPrinter();
@@ -343,14 +337,10 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     m_transient = false;
     m_fullFolder.clear();
     m_refusal = 0;
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, m_name.c_str(), nullptr);
     int numOptions = 0;
     cups_option_t* options = nullptr;
-    if (dest) {
-        for (int i = 0; i < dest->num_options; ++i)
-            numOptions = cupsAddOption(dest->options[i].name, dest->options[i].value, numOptions, &options);
-        cupsFreeDests(1, dest);
-    }
+    for (const auto& [name, value] : m_queueOptions)
+        numOptions = cupsAddOption(name.c_str(), value.c_str(), numOptions, &options);
     // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
     numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
     if (m_copies > 1)

@@ -148,6 +148,8 @@ private:
     std::vector<int> m_jobs;
     std::string m_jobTitle;
     std::string m_uploadJournal;
+    // The queue's own options, read when it was chosen: every job of the run carries them.
+    std::vector<std::pair<std::string, std::string>> m_queueOptions;
     int m_copies = 1;
     int m_refusal = 0;
     int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program

@@ -30,7 +30,7 @@ twice=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends" | sort | uniq -d)
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/quillon-render usr/lib/cups/backend/quillon \
+for f in usr/bin/quillon-render usr/lib/quillon-print/quillon-preview usr/lib/cups/backend/quillon \
          usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
          usr/lib/systemd/user/quillon-watch.service \
          usr/share/man/man1/quillon-render.1.gz usr/share/man/man1/quillon-print.1.gz \
@@ -71,6 +71,13 @@ env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA
   "$render" "$spool" -o "$work/out.pdf" || fail "the installed quillon-render failed"
 grep -q "^Pages: *[1-9]" <<<"$(pdfinfo "$work/out.pdf")" || fail "no pages in the PDF"
 grep -q "Zażółć gęślą jaźń" <<<"$(pdftotext -layout "$work/out.pdf" -)" || fail "the Polish text is not in the PDF"
+# The renderer draws no window: the window toolkit is the preview program's alone, and
+# --preview finds that program where the package puts it.
+! grep -q "libQt6Widgets" <<<"$libraries" || fail "quillon-render loads Qt Widgets"
+preview=$(env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
+  XDG_DATA_HOME="$work/data" "$render" "$work/missing.vxr" --preview 2>&1 || true)
+! grep -q "cannot be started" <<<"$preview" || fail "--preview: $preview"
+grep -q "missing.vxr" <<<"$preview" || fail "the preview program did not read its input: $preview"
 usage=$(env -u LD_LIBRARY_PATH "$render" 2>&1 || true)
 grep -q "usage: quillon-render" <<<"$usage" || fail "no usage text: $usage"
 

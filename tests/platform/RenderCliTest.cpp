@@ -106,6 +106,21 @@ TEST(RenderCli, OutputIsTakenRelativeToTheCurrentFolder)
     EXPECT_EQ(checkStore(readFile(dir.file("out.vxr"))), 2);
 }
 
+TEST(RenderCli, RecordingPagesNeedsNoGuiPlatformWhileDrawingThemDoes)
+{
+    // A store names its fonts; only drawing a page resolves them, and that needs the GUI
+    // application with its platform and fonts. A platform that does not exist tells the two apart.
+    TempDir dir;
+    writeFile(dir.file("job.prn"), {'Z', 'a', '\r', '\n'});
+    const std::map<QString, QString> noPlatform{{"QT_QPA_PLATFORM", "no-such-platform"}};
+    RenderRun store = runRender({"job.prn", "-o", "out.vxr"}, noPlatform, dir.path());
+    ASSERT_EQ(store.exitCode, 0) << store.err;
+    EXPECT_EQ(checkStore(readFile(dir.file("out.vxr"))), 1);
+    RenderRun pdf = runRender({"job.prn", "-o", "out.pdf"}, noPlatform, dir.path());
+    EXPECT_NE(pdf.exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.pdf")));
+}
+
 TEST(RenderCli, PngPagesAreNumberedAndSizedAsTheSheet)
 {
     TempDir dir;

@@ -1,6 +1,7 @@
 #include "EscCommand.h"
 
-#include <cstring>
+#include <span>
+#include <vector>
 
 namespace quillon {
 
@@ -27,10 +28,14 @@ std::bitset<256> makeControlBytes()
 }
 
 // For each control byte, the rows that start with it, in table order: the first match among
-// them is the first match in the whole table.
+// them is the first match in the whole table. And for each control byte and the byte after it, the
+// rows that can match a stream going on with those two: the one-byte rows and the rows whose second
+// byte it is, in table order again.
 struct RowsByFirstByte {
     std::array<std::array<uint8_t, kEscTableRows>, 256> rows{};
     std::array<uint8_t, 256> count{};
+    std::array<uint8_t, 256> slot{}; // of each control byte in byTwo, from 1; 0 for other bytes
+    std::vector<std::array<std::vector<uint8_t>, 256>> byTwo;
 };
 
 // The longest sequence plus its parameter fits in this many bytes.
@@ -93,10 +98,31 @@ const RowsByFirstByte& rowsByFirstByte()
         for (size_t i = 0; i < EscTable.size(); ++i) {
             uint8_t first = EscTable[i].bytes[0];
             t.rows[first][t.count[first]++] = uint8_t(i);
+            if (t.slot[first] == 0) {
+                t.byTwo.emplace_back();
+                t.slot[first] = uint8_t(t.byTwo.size());
+            }
+            for (int second = 0; second < 256; ++second) {
+                if (EscTable[i].length == 1 || EscTable[i].bytes[1] == second)
+                    t.byTwo[t.slot[first] - 1][size_t(second)].push_back(uint8_t(i));
+            }
         }
         return t;
     }();
     return table;
+}
+
+// Whether the stream continues with the row's bytes; a few bytes, compared here rather than by a
+// call for each row.
+bool startsWith(std::string_view tail, const TEscCommand& row)
+{
+    if (tail.size() < row.length)
+        return false;
+    for (size_t i = 0; i < row.length; ++i) {
+        if (uint8_t(tail[i]) != uint8_t(row.bytes[i]))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -105,7 +131,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
                       TEscCommand& command, std::string_view& rest)
 {
     size_t p = 0;
-    while (p < data.size() && !ControlBytes.test(uint8_t(data[p])))
+    while (p < data.size() && !ControlBytes[uint8_t(data[p])])
         ++p;
 
     if (p == data.size()) {
@@ -127,9 +153,12 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
 
     const RowsByFirstByte& index = rowsByFirstByte();
     const uint8_t first = uint8_t(tail[0]);
-    for (uint8_t k = 0; k < index.count[first]; ++k) {
-        const TEscCommand& r = EscTable[index.rows[first][k]];
-        if (tail.size() < r.length || std::memcmp(tail.data(), r.bytes.data(), r.length) != 0)
+    std::span<const uint8_t> candidates(index.rows[first].data(), index.count[first]);
+    if (tail.size() >= 2 && index.slot[first] != 0)
+        candidates = index.byTwo[index.slot[first] - 1][uint8_t(tail[1])];
+    for (uint8_t k : candidates) {
+        const TEscCommand& r = EscTable[k];
+        if (!startsWith(tail, r))
             continue;
         command.code = r.code;
         size_t consumed = r.length;

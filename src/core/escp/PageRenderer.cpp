@@ -21,12 +21,15 @@ constexpr uint32_t kBaselineAlign = 24; // left, baseline, not updating the curr
 std::unique_ptr<int32_t[]> MakeAdvanceArray(size_t count, int32_t pitch, double scale,
                                             bool doubleWidth)
 {
-    int32_t w = roundUnits(kUnitsPerInchL / pitch * (long double)scale);
-    if (doubleWidth)
-        w *= 2;
     auto advances = std::make_unique<int32_t[]>(count + 1);
-    std::fill_n(advances.get(), count + 1, w);
+    std::fill_n(advances.get(), count + 1, AdvanceWidth(pitch, scale, doubleWidth));
     return advances;
+}
+
+int32_t AdvanceWidth(int32_t pitch, double scale, bool doubleWidth)
+{
+    int32_t w = roundUnits(kUnitsPerInchL / pitch * (long double)scale);
+    return doubleWidth ? 2 * w : w;
 }
 
 PageRenderer::PageRenderer(TPrinterState& state, const TSettings& settings)
@@ -107,14 +110,13 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
 
     DrawingContext& dc = canvas.handle();
     LogFont& lf = m_font;
-    if (lf.faceName != faceName())
-        lf.faceName = faceName();
+    if (const std::u16string& face = faceName(); lf.faceName != face)
+        lf.faceName = face;
     lf.height = h;
     lf.width = w;
     lf.weight = weight;
     lf.charSet = kOemCharset;
     lf.pitchAndFamily = kFixedPitch;
-    lf.faceName = faceName();
     GdiObject font = dc.createFont(lf);
     GdiObject previousFont = dc.selectObject(font);
     dc.setTextAlign(kBaselineAlign);
@@ -127,9 +129,13 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
         n = size_t(fit);
 
     if (n > 0) {
-        auto advances = MakeAdvanceArray(n, st.pitch, st.scale, st.doubleWidth);
-        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n),
-                       {advances.get(), n});
+        const AdvanceKey key{st.pitch, st.scale, st.doubleWidth};
+        if (!(key == m_advanceKey)) {
+            m_advanceKey = key;
+            m_advance = AdvanceWidth(st.pitch, st.scale, st.doubleWidth);
+        }
+        m_advances.assign(n, m_advance);
+        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), m_advances);
     }
     dc.setTextColor(previousColor);
     st.x += w * int32_t(n);

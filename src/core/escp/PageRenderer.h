@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -52,10 +53,21 @@ private:
     std::string m_faceSource;
     std::u16string m_face;
     LogFont m_font; // the font of the last run; only its face name is kept between runs
+    std::vector<int32_t> m_advances; // the advances of the last run, its memory kept for the next
+    // The advance of the last run and what it was worked out from.
+    struct AdvanceKey {
+        int32_t pitch = 0;
+        double scale = 0;
+        bool doubleWidth = false;
+        bool operator==(const AdvanceKey&) const = default;
+    } m_advanceKey;
+    int32_t m_advance = 0;
     std::unique_ptr<char[]> m_chunk;
 };
 
-// count + 1 advances of round(2540 / pitch × scale) each, doubled for double width.
+// The advance of one character: round(2540 / pitch × scale), doubled for double width.
+int32_t AdvanceWidth(int32_t pitch, double scale, bool doubleWidth);
+// count + 1 advances of AdvanceWidth() each.
 std::unique_ptr<int32_t[]> MakeAdvanceArray(size_t count, int32_t pitch, double scale,
                                             bool doubleWidth);
 

@@ -2,6 +2,7 @@
 // Little-endian byte writer and bounds-checked byte reader. Every binary layout of the program
 // (EMF records, page-store records) is written and read through these two.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,25 @@ public:
         u32(bits);
     }
     void bytes(const void* p, size_t n) { put(static_cast<const uint8_t*>(p), n); }
+    // Arrays of values, each as u16() or i32() writes it: on a little-endian machine in one copy.
+    void u16s(std::span<const char16_t> v)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            put(reinterpret_cast<const uint8_t*>(v.data()), v.size() * 2);
+        } else {
+            for (char16_t c : v)
+                u16(uint16_t(c));
+        }
+    }
+    void i32s(std::span<const int32_t> v)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            put(reinterpret_cast<const uint8_t*>(v.data()), v.size() * 4);
+        } else {
+            for (int32_t x : v)
+                i32(x);
+        }
+    }
     void zeros(size_t n)
     {
         grow(n);

@@ -345,8 +345,7 @@ void writeLogFont(ByteWriter& out, const LogFont& f)
     out.u8(f.quality);
     out.u8(f.pitchAndFamily);
     size_t n = f.faceName.size() < 31 ? f.faceName.size() : 31;
-    for (size_t i = 0; i < n; ++i)
-        out.u16(uint16_t(f.faceName[i]));
+    out.u16s(std::u16string_view(f.faceName).substr(0, n));
     out.zeros((32 - n) * 2);
 }
 

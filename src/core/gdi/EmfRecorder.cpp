@@ -53,15 +53,21 @@ void EmfRecorder::restart(Size frame)
 
 const std::vector<uint8_t>& EmfRecorder::finish()
 {
+    complete();
+    m_bytes.resize(m_size);
+    return m_bytes;
+}
+
+std::span<const uint8_t> EmfRecorder::complete()
+{
     if (m_finished)
-        return m_bytes;
+        return std::span<const uint8_t>(m_bytes.data(), m_size);
     ByteWriter eof = beginRecord(kEofSize);
     writeEof(eof);
 
     Header h;
     h.bounds = m_bounds;
     h.frame = {0, 0, m_frame.cx, m_frame.cy};
-    m_bytes.resize(m_size);
     h.nBytes = uint32_t(m_size);
     h.nRecords = m_records;
     h.nHandles = uint16_t(std::min<size_t>(m_handleHigh, 0xFFFF));
@@ -71,7 +77,7 @@ const std::vector<uint8_t>& EmfRecorder::finish()
     ByteWriter w(m_bytes, 0);
     writeHeader(w, h);
     m_finished = true;
-    return m_bytes;
+    return std::span<const uint8_t>(m_bytes.data(), m_size);
 }
 
 ByteWriter EmfRecorder::beginRecord(size_t size)
@@ -304,8 +310,8 @@ bool EmfRecorder::textOut(uint32_t type, Point ref, uint32_t options, const Rect
             w.u16(uint16_t(text[i]));
     }
     w.zeros(stringBytes - count * charSize);
-    for (size_t i = 0; withDx && i < count; ++i)
-        w.i32(dx[i]);
+    if (withDx)
+        w.i32s(dx.first(count));
     return true;
 }
 

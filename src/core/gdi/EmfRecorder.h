@@ -5,6 +5,7 @@
 #include "EmfFormat.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quillon {
@@ -21,6 +22,9 @@ public:
     // Completes the picture (EMR_EOF and the header's totals) and returns its bytes. The recorder
     // must be restarted before it records again.
     const std::vector<uint8_t>& finish();
+    // The same, for a picture that is written out before the recorder starts the next one: the
+    // bytes stay in the buffer, which keeps its size, so the next page does not clear it again.
+    std::span<const uint8_t> complete();
     bool finished() const { return m_finished; }
 
     GdiObject createFont(const LogFont& font) override;

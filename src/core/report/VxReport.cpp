@@ -344,7 +344,7 @@ bool TVxReport::BuildPageStore()
                     ForeignError f = describe(e);
                     throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, f.message, f.className));
                 }
-                const std::vector<uint8_t>& picture = m_recorder.finish();
+                const std::span<const uint8_t> picture = m_recorder.complete();
 
                 if (StoreToFiles) {
                     char name[32];

@@ -1,9 +1,11 @@
 #pragma once
 // Whole reads and writes on a POSIX descriptor, going on after interruptions and short transfers.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -53,6 +55,35 @@ inline bool writeFully(int fd, const void* data, size_t size)
             return false;
         p += n;
         size -= size_t(n);
+    }
+    return true;
+}
+
+// Writes the parts one after the other, in as few calls as the system allows. The parts are
+// used up as they are written.
+inline bool writevFully(int fd, iovec* parts, int count)
+{
+    while (count > 0) {
+        if (parts->iov_len == 0) {
+            ++parts;
+            --count;
+            continue;
+        }
+        ssize_t n = ::writev(fd, parts, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        for (size_t left = size_t(n); left > 0;) {
+            const size_t used = std::min(left, parts->iov_len);
+            parts->iov_base = static_cast<char*>(parts->iov_base) + used;
+            parts->iov_len -= used;
+            left -= used;
+            if (parts->iov_len == 0 && left > 0) {
+                ++parts;
+                --count;
+            }
+        }
     }
     return true;
 }

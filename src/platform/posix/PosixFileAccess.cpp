@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -26,12 +27,19 @@ public:
     {
         if (m_fd < 0 || m_failed)
             return false;
-        if (m_buffer.size() + size > kBufferSize && !flushBuffer())
-            return false;
-        if (size >= kBufferSize) {
-            if (!writeFully(m_fd, data, size))
+        if (size >= kDirectSize) {
+            // A page picture goes out as it is, after what the buffer holds, in one call, up to
+            // the last whole block of the file: the rest waits in the buffer, so no block of the
+            // file is written twice.
+            const int64_t end = m_position + int64_t(size);
+            const size_t direct = size - size_t(end % kBlockSize);
+            if (!writeBoth(data, direct))
                 return fail();
+            auto p = static_cast<const uint8_t*>(data);
+            m_buffer.assign(p + direct, p + size);
         } else {
+            if (m_buffer.size() + size > kBufferSize && !flushBuffer())
+                return false;
             auto p = static_cast<const uint8_t*>(data);
             m_buffer.insert(m_buffer.end(), p, p + size);
         }
@@ -63,6 +71,16 @@ public:
 
 private:
     static constexpr size_t kBufferSize = 256 * 1024;
+    // Larger writes are not copied into the buffer, except for what goes past a block's end.
+    static constexpr size_t kDirectSize = 16 * 1024;
+    static constexpr int64_t kBlockSize = 4096;
+    bool writeBoth(const void* data, size_t size)
+    {
+        iovec parts[2] = {{m_buffer.data(), m_buffer.size()}, {const_cast<void*>(data), size}};
+        const bool ok = writevFully(m_fd, parts, 2);
+        m_buffer.clear();
+        return ok;
+    }
     bool flushBuffer()
     {
         if (m_buffer.empty())

@@ -1,0 +1,107 @@
+#include "CupsQueue.h"
+
+#include <QPageSize>
+
+#include <cups/cups.h>
+#include <cups/ppd.h>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+
+// The PPD interface is the one that knows a queue's imageable area as the driver declares it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+struct DestDeleter {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+using Dest = std::unique_ptr<cups_dest_t, DestDeleter>;
+
+Dest namedDest(const std::string& queue)
+{
+    const size_t slash = queue.find('/');
+    const std::string name = queue.substr(0, slash);
+    const std::string instance = slash == std::string::npos ? std::string() : queue.substr(slash + 1);
+    return Dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.empty() ? nullptr : name.c_str(),
+                                 instance.empty() ? nullptr : instance.c_str()));
+}
+
+// The border of a sheet whose printer declares none, in points.
+constexpr qreal kBorder = 10;
+
+QPageLayout a4(const QMarginsF& points)
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, points, QPageLayout::Point);
+}
+
+std::optional<QPageLayout> ppdSheet(const cups_dest_t& dest)
+{
+    const char* file = cupsGetPPD2(CUPS_HTTP_DEFAULT, dest.name);
+    if (!file)
+        return std::nullopt;
+    ppd_file_t* ppd = ppdOpenFile(file);
+    ::unlink(file);
+    if (!ppd)
+        return std::nullopt;
+    // The pages are laid out for A4: the printer's A4 sheet, bordered by its imageable area, never
+    // less than the usual border.
+    std::optional<QPageLayout> sheet;
+    if (const ppd_size_t* size = ppdPageSize(ppd, "A4")) {
+        const QMarginsF margins(std::max(kBorder, qreal(size->left)), std::max(kBorder, qreal(size->length - size->top)),
+                                std::max(kBorder, qreal(size->width - size->right)), std::max(kBorder, qreal(size->bottom)));
+        sheet = a4(margins);
+    }
+    ppdClose(ppd);
+    return sheet;
+}
+
+#pragma GCC diagnostic pop
+
+std::string fullName(const cups_dest_t& dest)
+{
+    std::string name = dest.name;
+    if (dest.instance)
+        name += std::string("/") + dest.instance;
+    return name;
+}
+
+QPageLayout sheetOf(const Dest& dest)
+{
+    std::optional<QPageLayout> sheet = dest ? ppdSheet(*dest) : std::nullopt;
+    if (!sheet || !sheet->isValid())
+        sheet = a4(QMarginsF(kBorder, kBorder, kBorder, kBorder));
+    return *sheet;
+}
+
+} // namespace
+
+std::optional<std::string> findCupsQueue(const std::string& requested)
+{
+    const Dest dest = namedDest(requested);
+    if (!dest)
+        return std::nullopt;
+    return fullName(*dest);
+}
+
+std::optional<CupsQueue> openCupsQueue(const std::string& requested)
+{
+    const Dest dest = namedDest(requested);
+    if (!dest)
+        return std::nullopt;
+    CupsQueue queue{fullName(*dest), sheetOf(dest), {}};
+    for (int i = 0; i < dest->num_options; ++i)
+        queue.options.emplace_back(dest->options[i].name, dest->options[i].value);
+    return queue;
+}
+
+QPageLayout cupsQueueSheet(const std::string& queue)
+{
+    return sheetOf(namedDest(queue));
+}
+
+} // namespace quillon
