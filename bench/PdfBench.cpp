@@ -21,9 +21,8 @@
 #include "EpsonStreams.h"
 #include "SpoolGenerator.h"
 
+#include "JobSession.h"
 #include "PdfPrinter.h"
-#include "intake/PrintEngine.h"
-#include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -366,14 +365,13 @@ JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
     }
 
     MemoryByteSource source(spool);
-    PosixFileAccess files(folder.path());
     SilentProgress silent;
     // Printing, the job prints (not previews) with ShowPrintProgress off, as quillon-render does.
-    PrintEngine engine(settings, *printer, files, silent);
-    TVxReport& report = engine.report();
+    JobSession session(*printer, settings, silent, folder.path());
+    TVxReport& report = session.report();
     if (kind == JobKind::Store)
         report.ReportFile = storePath;
-    const bool ok = engine.runJob(source, header, folder.file(kSpoolName));
+    const bool ok = session.engine().runJob(source, header, folder.file(kSpoolName));
     r.runSeconds = secondsSince(start);
     // Printing, PageNo() is the number of the page that would come next; into a store, the last.
     r.reportPages = kind == JobKind::Store ? report.PageNo() : report.PageNo() - 1;

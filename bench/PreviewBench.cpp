@@ -11,11 +11,10 @@
 
 #include "SpoolGenerator.h"
 
+#include "JobSession.h"
 #include "PageStoreDocument.h"
 #include "PreviewForm.h"
 #include "ScrollBoxEx.h"
-#include "intake/PrintEngine.h"
-#include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -87,13 +86,12 @@ int main(int argc, char** argv)
         settings.Preview = true;
         SheetOnlyPrinter printer(21000, 29700);
         MemoryByteSource source(stream.bytes);
-        PosixFileAccess files(folder.path());
         SilentProgress silent;
-        PrintEngine engine(settings, printer, files, silent);
-        engine.report().ReportFile = storePath;
+        JobSession session(printer, settings, silent, folder.path());
+        session.report().ReportFile = storePath;
         const auto start = Clock::now();
-        if (!engine.runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
-            std::fprintf(stderr, "quillon-bench-preview: %s\n", engine.report().ErrorMessage().c_str());
+        if (!session.engine().runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
+            std::fprintf(stderr, "quillon-bench-preview: %s\n", session.report().ErrorMessage().c_str());
             return 1;
         }
         std::printf("store of %d pages made in %.2f s\n", options->pages, secondsSince(start));
@@ -101,12 +99,10 @@ int main(int argc, char** argv)
 
     TSettings settings;
     SheetOnlyPrinter printer(21000, 29700);
-    PosixFileAccess files(folder.path());
     SilentProgress silent;
-    PrintEngine engine(settings, printer, files, silent);
-    TVxReport& store = engine.report();
-    store.ReportFile = storePath;
-    if (!store.OpenPageStore()) {
+    JobSession session(printer, settings, silent, folder.path());
+    TVxReport& store = session.report();
+    if (!session.openStore(storePath)) {
         std::fprintf(stderr, "quillon-bench-preview: %s\n", store.ErrorMessage().c_str());
         return 1;
     }

@@ -12,11 +12,18 @@ namespace quillon {
 
 JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
                        ReportProgress& progress, const std::string& dataDir)
-    : m_printer(std::move(printer)), m_files(dataDir), m_engine(settings, *m_printer, m_files, progress)
+    : JobSession(*printer, settings, progress, dataDir)
+{
+    m_owned = std::move(printer);
+}
+
+JobSession::JobSession(ReportPrinter& printer, const TSettings& settings, ReportProgress& progress,
+                       const std::string& dataDir)
+    : m_printer(printer), m_files(dataDir), m_engine(settings, m_printer, m_files, progress)
 {
     // Jobs going up to CUPS are noted in the data folder; the jobs of a run that ended during
     // their upload are cancelled now, rather than left empty on hold in the queue.
-    if (auto* cups = dynamic_cast<CupsPrinter*>(m_printer.get())) {
+    if (auto* cups = dynamic_cast<CupsPrinter*>(&m_printer)) {
         const std::string journal = dataDir + "/cups-uploads";
         cancelCutOffUploads(journal);
         cups->setUploadJournal(journal);
@@ -43,7 +50,7 @@ std::string JobSession::failureText() const
     const TVxReport& r = report();
     std::string text = r.ErrorClassName().empty() ? r.ErrorMessage()
                                                   : r.ErrorClassName() + ": " + r.ErrorMessage();
-    const std::string said = m_printer->lastError();
+    const std::string said = m_printer.lastError();
     if (!said.empty())
         text += "\nthe printer says: " + said;
     return text;

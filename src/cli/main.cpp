@@ -1,14 +1,13 @@
 // quillon-render: renders a DOS print spool file with the program's engine.
 
+#include "AppFactory.h"
 #include "AppPaths.h"
-#include "PdfPrinter.h"
 #include "PreviewRun.h"
 #include "QuillonVersion.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
 #include "TerminalProgress.h"
-#include "WatcherService.h"
 #include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
@@ -67,14 +66,12 @@ int watchFolders(bool once)
     quillon::SpoolIntake::Hooks hooks;
     hooks.problem = complain;
     hooks.note = complain;
-    quillon::WatcherService watcher(
-        settings, std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
-        progress, hooks);
+    const auto watcher = quillon::makeWatcher(settings, progress, hooks);
     if (once) {
-        watcher.runPass();
+        watcher->runPass();
         return 0;
     }
-    watcher.start(settings.PollingFreq * 1000);
+    watcher->start(settings.PollingFreq * 1000);
     return QCoreApplication::exec();
 }
 
