@@ -101,47 +101,38 @@ int showPreview(int argc, char** argv, const quillon::RenderOptions& options)
 int main(int argc, char** argv)
 {
     quillon::removeTemporariesOnSignals();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args == std::vector<std::string>{"--version"}) {
+    std::string error;
+    const std::optional<quillon::CommandLine> line =
+        quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!line) {
+        std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
+        return 2;
+    }
+    using Command = quillon::CommandLine::Command;
+    if (line->command == Command::Version) {
         std::printf("quillon-render %s\n", quillon::kVersion);
         return 0;
     }
-    enum class Mode { Render, Settings, Watch, WatchOnce } mode = Mode::Render;
-    if (args == std::vector<std::string>{"--settings"})
-        mode = Mode::Settings;
-    else if (args == std::vector<std::string>{"--watch"})
-        mode = Mode::Watch;
-    else if (args == std::vector<std::string>{"--watch", "--once"} || args == std::vector<std::string>{"--once", "--watch"})
-        mode = Mode::WatchOnce;
-
-    std::optional<quillon::RenderOptions> options;
-    if (mode == Mode::Render) {
-        std::string error;
-        options = quillon::parseRenderOptions(args, error);
-        if (!options) {
-            std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-            return 2;
-        }
-    }
-    if (options && options->preview)
-        return showPreview(argc, argv, *options);
+    if (line->command == Command::Render && line->render.preview)
+        return showPreview(argc, argv, line->render);
     // Fonts need a GUI application, not a display.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     qtDefaultHandler = qInstallMessageHandler(quietMessages);
     QGuiApplication app(argc, argv);
     quillon::setApplicationNames();
-    switch (mode) {
-    case Mode::Settings:
+    switch (line->command) {
+    case Command::Settings:
         return printSettings();
-    case Mode::Watch:
-    case Mode::WatchOnce:
-        return watchFolders(mode == Mode::WatchOnce);
-    case Mode::Render:
+    case Command::Watch:
+    case Command::WatchOnce:
+        return watchFolders(line->command == Command::WatchOnce);
+    case Command::Render:
+    case Command::Version:
         break;
     }
     quillon::TerminalProgress terminal;
-    const quillon::JobResult result = quillon::renderFile(*options, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
+    const quillon::JobResult result = quillon::renderFile(line->render, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
     if (!result.ok()) {
         complain(result.message);
         if (result.status == quillon::JobResult::BadRequest)
