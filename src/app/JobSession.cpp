@@ -6,8 +6,6 @@
 #include "posix/FileByteSource.h"
 #include "report/VxReport.h"
 
-#include <unistd.h>
-
 namespace quillon {
 
 JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
@@ -33,10 +31,10 @@ JobSession::JobSession(ReportPrinter& printer, const TSettings& settings, Report
 bool JobSession::runSpoolJob(int fd, const std::string& title)
 {
     char header[16];
-    const ssize_t got = ::pread(fd, header, sizeof header, 0);
-    ::lseek(fd, 0, SEEK_SET);
+    const size_t got = readFullyAt(fd, header, sizeof header, 0);
+    rewind(fd);
     FileByteSource source(fd);
-    return m_engine.runJob(source, std::string_view(header, got > 0 ? size_t(got) : 0), title);
+    return m_engine.runJob(source, std::string_view(header, got), title);
 }
 
 bool JobSession::openStore(const std::string& path)

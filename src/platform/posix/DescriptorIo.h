@@ -3,7 +3,10 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -57,6 +60,24 @@ inline bool writeFully(int fd, const void* data, size_t size)
     return true;
 }
 
+// Moves to the end of the file; its size, or -1 when the descriptor cannot seek.
+inline int64_t seekToEnd(int fd)
+{
+    return int64_t(::lseek(fd, 0, SEEK_END));
+}
+
+// Back to the start of the file.
+inline void rewind(int fd)
+{
+    ::lseek(fd, 0, SEEK_SET);
+}
+
+// The file at path opened for reading; -1 when it cannot be.
+inline int openForReading(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
 // A descriptor owned by one scope: closed when it ends.
 class Descriptor {
 public:
@@ -69,6 +90,13 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    // Takes fd, closing the one held before.
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
