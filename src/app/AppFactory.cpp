@@ -1,6 +1,7 @@
 #include "AppFactory.h"
 
 #include "AppPaths.h"
+#include "OutputTarget.h"
 #include "PdfPrinter.h"
 #include "report/VxReport.h"
 #include "settings/Settings.h"
@@ -53,6 +54,23 @@ JobResult StorePreview::open(const RenderOptions& options)
     report.ClosePageStore();
     report.ReportTitle = fs::path(input).filename().string();
     return {};
+}
+
+PrintJob::PrintJob(const RenderOptions& options, ReportProgress& progress, const std::string& dataDir,
+                   const std::string& pdfPath)
+    : m_settings(jobSettings(options))
+{
+    std::unique_ptr<ReportPrinter> printer;
+    if (pdfPath.empty()) {
+        auto queue = std::make_unique<CupsPrinter>(options.printerName, options.codePage);
+        m_queue = queue.get();
+        printer = std::move(queue);
+    } else {
+        auto file = std::make_unique<PdfFilePrinter>(pdfPath, options.codePage);
+        m_pdfFile = file.get();
+        printer = std::move(file);
+    }
+    m_session = std::make_unique<JobSession>(std::move(printer), m_settings, progress, dataDir);
 }
 
 } // namespace quillon

@@ -1,8 +1,9 @@
 #pragma once
 // What a front end runs, wired here and nowhere else: the watcher service with its printer, a
-// preview's page store (a spool file rendered into a temporary store, or a store as it is), and
-// a render job (renderFile, RenderFile.h). The tray program, quillon-render and the benchmarks
-// call these; none of them builds a printer, an engine or a session itself.
+// preview's page store (a spool file rendered into a temporary store, or a store as it is), a
+// render job (renderFile, RenderFile.h) and the print job of the CUPS backend. The tray program,
+// quillon-render, the backend and the benchmarks call these; none of them builds a printer, an
+// engine or a session itself.
 
 #include "JobResult.h"
 #include "JobSession.h"
@@ -19,6 +20,8 @@
 
 namespace quillon {
 
+class CupsPrinter;
+class PdfFilePrinter;
 class ReportProgress;
 
 // The watcher service printing every job on the system's default CUPS printer (its titles read
@@ -44,6 +47,25 @@ private:
     ReportProgress& m_progress;
     TSettings m_settings;
     std::unique_ptr<QTemporaryDir> m_temp; // removed after the session has let go of its store
+    std::unique_ptr<JobSession> m_session;
+};
+
+// One job printed with the font, size, orientation and emulation of a render's options, on the
+// CUPS queue they name or into a PDF file; the program's files of the job in dataDir.
+class PrintJob {
+public:
+    PrintJob(const RenderOptions& options, ReportProgress& progress, const std::string& dataDir,
+             const std::string& pdfPath = {});
+
+    JobSession& session() { return *m_session; }
+    // The printer, for what only it knows: its CUPS jobs, or the PDF file's permissions.
+    CupsPrinter* queue() const { return m_queue; }
+    PdfFilePrinter* pdfFile() const { return m_pdfFile; }
+
+private:
+    TSettings m_settings;
+    CupsPrinter* m_queue = nullptr;
+    PdfFilePrinter* m_pdfFile = nullptr;
     std::unique_ptr<JobSession> m_session;
 };
 
