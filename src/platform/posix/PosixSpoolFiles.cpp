@@ -197,55 +197,59 @@ bool PosixSpoolFileSystem::settled(const FileIdentity& id)
     return now - it->second.since >= m_settle;
 }
 
-int PosixSpoolFileSystem::openIfFinished(const std::string& path, struct stat& st, TakeResult& result)
+std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, TakeResult& result)
 {
     // O_NONBLOCK: should the name have become a FIFO since it was listed, opening must not wait.
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         result = errno == ENOENT ? TakeResult::Gone : TakeResult::Unreadable;
-        return -1;
+        return nullptr;
     }
+    struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         result = TakeResult::NotRegular;
-        return -1;
+        return nullptr;
     }
     const std::optional<bool> free = noWriter(fd);
     if (free == false || (!free && !settled(identityFrom(path, st)))) {
         // Still being written (or, without leases, still changing).
         ::close(fd);
         result = TakeResult::Busy;
-        return -1;
+        return nullptr;
     }
     m_seen.erase(path);
-    return fd;
-}
 
-namespace {
-
-// What became of a try to make a claim folder.
-enum class ClaimFolder { Made, NotHere, NoSpace, Busy };
-
-// Makes and locks an empty claim folder of its own under the spool folder's claim root; its
-// path in claim and its locked descriptor in claimDir when Made. NotHere: the spool folder cannot
-// be written, so no claim can be made there.
-ClaimFolder makeClaimFolder(const std::string& claimRoot, std::string& claim, int& claimDir)
-{
-    claimDir = -1;
+    // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
+    auto inPlace = [&] {
+        // No claim possible here (a folder that cannot be written, a file that cannot be moved):
+        // the file is read where it stands.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        result = TakeResult::Taken;
+        return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
+    };
+    auto later = [&](TakeResult why = TakeResult::Busy) {
+        ::close(fd);
+        result = why;
+        return std::unique_ptr<SpoolFile>();
+    };
+    const std::string claimRoot = folderOfPath(path) + "/" + kClaimFolder;
+    std::string claim;
+    int claimDir = -1;
     for (int tries = 0; tries < 5 && claimDir < 0; ++tries) {
         // Another program may remove the empty claim root between the two calls.
         if (::mkdir(claimRoot.c_str(), 0777) != 0 && errno != EEXIST) {
             if (cannotWrite(errno))
-                return ClaimFolder::NotHere;
+                return inPlace();
             if (noSpace(errno))
-                return ClaimFolder::NoSpace;
+                return later(TakeResult::NoSpace);
         }
         claim = claimRoot + "/XXXXXX";
         if (!::mkdtemp(claim.data())) {
             if (cannotWrite(errno))
-                return ClaimFolder::NotHere;
+                return inPlace();
             if (noSpace(errno))
-                return ClaimFolder::NoSpace;
+                return later(TakeResult::NoSpace);
             continue;
         }
         claimDir = openClaimFolder(claim);
@@ -257,50 +261,18 @@ ClaimFolder makeClaimFolder(const std::string& claimRoot, std::string& claim, in
             removeClaimFolder(claim);
         }
     }
-    return claimDir >= 0 ? ClaimFolder::Made : ClaimFolder::Busy;
-}
-
-} // namespace
-
-std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, TakeResult& result)
-{
-    struct stat st;
-    const int fd = openIfFinished(path, st, result);
-    if (fd < 0)
-        return nullptr;
-
-    // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
-    auto inPlace = [&] {
-        // No claim possible here (a folder that cannot be written, a file that cannot be moved):
-        // the file is read where it stands.
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        result = TakeResult::Taken;
-        return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
-    };
-    auto later = [&](TakeResult why) {
-        ::close(fd);
-        result = why;
-        return std::unique_ptr<SpoolFile>();
-    };
-    std::string claim;
-    int claimDir = -1;
-    switch (makeClaimFolder(folderOfPath(path) + "/" + kClaimFolder, claim, claimDir)) {
-    case ClaimFolder::NotHere:
-        return inPlace();
-    case ClaimFolder::NoSpace:
-        return later(TakeResult::NoSpace);
-    case ClaimFolder::Busy:
-        return later(TakeResult::Busy);
-    case ClaimFolder::Made:
-        break;
-    }
+    if (claimDir < 0)
+        return later();
     const std::string claimed = claim + "/" + nameOfPath(path);
     if (::rename(path.c_str(), claimed.c_str()) != 0) {
         const int why = errno;
         ::close(claimDir);
         removeClaimFolder(claim);
-        if (why == ENOENT)
-            return later(TakeResult::Gone); // another program took it first
+        if (why == ENOENT) {
+            ::close(fd);
+            result = TakeResult::Gone; // another program took it first
+            return nullptr;
+        }
         if (cannotWrite(why) || why == EXDEV || why == EBUSY)
             return inPlace();
         return later(noSpace(why) ? TakeResult::NoSpace : TakeResult::Busy);

@@ -11,8 +11,6 @@
 #include <chrono>
 #include <map>
 
-struct stat;
-
 namespace quillon {
 
 class PosixSpoolFileSystem final : public SpoolFileSystem {
@@ -32,9 +30,6 @@ public:
 
 private:
     bool settled(const FileIdentity& id);
-    // The file opened for reading once it is a regular file that no writer holds; -1, with
-    // result set, otherwise.
-    int openIfFinished(const std::string& path, struct stat& st, TakeResult& result);
 
     struct Seen {
         FileIdentity identity;
