@@ -1,6 +1,6 @@
 #include "InputKind.h"
 
-#include "posix/DescriptorIo.h"
+#include "posix/InputDescriptor.h"
 
 namespace quillon {
 

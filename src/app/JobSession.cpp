@@ -4,6 +4,7 @@
 #include "PdfPrinter.h"
 
 #include "posix/FileByteSource.h"
+#include "posix/InputDescriptor.h"
 #include "report/VxReport.h"
 
 namespace quillon {

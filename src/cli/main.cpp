@@ -1,13 +1,14 @@
 // quillon-render: renders a DOS print spool file with the program's engine.
 
-#include "AppFactory.h"
 #include "AppPaths.h"
+#include "PdfPrinter.h"
 #include "PreviewRun.h"
 #include "QuillonVersion.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
 #include "TerminalProgress.h"
+#include "AppFactory.h"
 #include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
@@ -102,37 +103,44 @@ int main(int argc, char** argv)
 {
     quillon::removeTemporariesOnSignals();
     std::string error;
-    const std::optional<quillon::CommandLine> line =
+    std::optional<quillon::CommandLine> line =
         quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!line) {
-        std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-        return 2;
-    }
-    using Command = quillon::CommandLine::Command;
-    if (line->command == Command::Version) {
+    using Mode = quillon::CommandLine::Command;
+    const Mode mode = line ? line->command : Mode::Render;
+    if (mode == Mode::Version) {
         std::printf("quillon-render %s\n", quillon::kVersion);
         return 0;
     }
-    if (line->command == Command::Render && line->render.preview)
-        return showPreview(argc, argv, line->render);
+
+    std::optional<quillon::RenderOptions> options;
+    if (mode == Mode::Render) {
+        if (line)
+            options = std::move(line->render);
+        if (!options) {
+            std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
+            return 2;
+        }
+    }
+    if (options && options->preview)
+        return showPreview(argc, argv, *options);
     // Fonts need a GUI application, not a display.
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     qtDefaultHandler = qInstallMessageHandler(quietMessages);
     QGuiApplication app(argc, argv);
     quillon::setApplicationNames();
-    switch (line->command) {
-    case Command::Settings:
+    switch (mode) {
+    case Mode::Settings:
         return printSettings();
-    case Command::Watch:
-    case Command::WatchOnce:
-        return watchFolders(line->command == Command::WatchOnce);
-    case Command::Render:
-    case Command::Version:
+    case Mode::Watch:
+    case Mode::WatchOnce:
+        return watchFolders(mode == Mode::WatchOnce);
+    case Mode::Render:
+    case Mode::Version:
         break;
     }
     quillon::TerminalProgress terminal;
-    const quillon::JobResult result = quillon::renderFile(line->render, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
+    const quillon::JobResult result = quillon::renderFile(*options, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
     if (!result.ok()) {
         complain(result.message);
         if (result.status == quillon::JobResult::BadRequest)

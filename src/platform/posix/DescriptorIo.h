@@ -3,10 +3,7 @@
 
 #include <cerrno>
 #include <cstddef>
-#include <cstdint>
-#include <string>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -58,24 +55,6 @@ inline bool writeFully(int fd, const void* data, size_t size)
         size -= size_t(n);
     }
     return true;
-}
-
-// Moves to the end of the file; its size, or -1 when the descriptor cannot seek.
-inline int64_t seekToEnd(int fd)
-{
-    return int64_t(::lseek(fd, 0, SEEK_END));
-}
-
-// Back to the start of the file.
-inline void rewind(int fd)
-{
-    ::lseek(fd, 0, SEEK_SET);
-}
-
-// The file at path opened for reading; -1 when it cannot be.
-inline int openForReading(const std::string& path)
-{
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 // A descriptor owned by one scope: closed when it ends.

@@ -4,11 +4,31 @@
 
 #include "posix/DescriptorIo.h"
 
+#include <cstdint>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace quillon {
+
+// The file at path opened for reading; -1 when it cannot be.
+inline int openForReading(const std::string& path)
+{
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// Moves to the end of the file; its size, or -1 when the descriptor cannot seek.
+inline int64_t seekToEnd(int fd)
+{
+    return int64_t(::lseek(fd, 0, SEEK_END));
+}
+
+// Back to the start of the file.
+inline void rewind(int fd)
+{
+    ::lseek(fd, 0, SEEK_SET);
+}
 
 class InputDescriptor {
 public:
