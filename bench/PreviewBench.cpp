@@ -61,6 +61,92 @@ void report(const char* what, std::vector<double> samples)
                 median(samples), samples[samples.size() * 9 / 10], samples.back(), samples.size());
 }
 
+// A store of pages pages made from generated spool text at storePath; false, said, when not.
+bool makeStore(int pages, const WorkFolder& folder, const std::string& storePath)
+{
+    SpoolGenerator generator;
+    SpoolStream stream = generator.generate(pages);
+    TSettings settings;
+    settings.Preview = true;
+    SheetOnlyPrinter printer(21000, 29700);
+    MemoryByteSource source(stream.bytes);
+    SilentProgress silent;
+    JobSession session(printer, settings, silent, folder.path());
+    session.report().ReportFile = storePath;
+    const auto start = Clock::now();
+    if (!session.engine().runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
+        std::fprintf(stderr, "quillon-bench-preview: %s\n", session.report().ErrorMessage().c_str());
+        return false;
+    }
+    std::printf("store of %d pages made in %.2f s\n", pages, secondsSince(start));
+    return true;
+}
+
+// Page changes at fit width, between the first pages of the store.
+void measurePageChanges(TPreviewForm& form, int count)
+{
+    std::vector<double> change;
+    for (int i = 0; i < kSamples; ++i) {
+        const int paints = form.sheetPaints();
+        const auto start = Clock::now();
+        if (form.CurrentPage >= std::min(count, 20))
+            form.sbPageNavigFirstClick();
+        else
+            form.sbPageNavigNextClick();
+        change.push_back(milliseconds(start));
+        if (form.sheetPaints() == paints)
+            std::fprintf(stderr, "warning: a page change painted nothing\n");
+    }
+    report("page change, fit width", change);
+}
+
+// Scroll steps at 500 %, down the page and back up.
+void measureScrolling(TPreviewForm& form)
+{
+    form.DopasujItems[2]->trigger();
+    QApplication::processEvents();
+    std::vector<double> scroll;
+    int direction = Qt::Key_Down;
+    QScrollBar* bar = form.ScrollBox->verticalScrollBar();
+    for (int i = 0; i < kSamples; ++i) {
+        if (bar->value() >= bar->maximum())
+            direction = Qt::Key_Up;
+        else if (bar->value() <= bar->minimum())
+            direction = Qt::Key_Down;
+        QKeyEvent press(QEvent::KeyPress, direction, Qt::NoModifier);
+        const auto start = Clock::now();
+        QApplication::sendEvent(form.ScrollBox, &press);
+        scroll.push_back(milliseconds(start));
+    }
+    report("scroll step, 500 %", scroll);
+    form.DopasujItems[0]->trigger();
+    QApplication::processEvents();
+}
+
+// Memory while every page is shown once.
+void measureMemory(TPreviewForm& form, const PageStoreDocument& document, int count)
+{
+    form.sbPageNavigFirstClick();
+    QApplication::processEvents();
+    const int64_t startKiB = residentKiB();
+    int64_t highKiB = startKiB;
+    const int step = std::max(1, count / 10);
+    std::printf("resident set while paging through %d pages (KiB):", count);
+    const auto start = Clock::now();
+    for (int page = 2; page <= count; ++page) {
+        form.sbPageNavigNextClick();
+        if (page % 64 == 0)
+            QApplication::processEvents();
+        const int64_t now = residentKiB();
+        highKiB = std::max(highKiB, now);
+        if (page % step == 0)
+            std::printf(" %lld", (long long)now);
+    }
+    std::printf("\nfirst page %lld, highest %lld, growth %lld KiB; %d pictures read, %.1f pages/s\n",
+                (long long)startKiB, (long long)highKiB, (long long)(highKiB - startKiB),
+                document.picturesRead(), (count - 1) / secondsSince(start));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,23 +165,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string storePath = folder.file("preview.vxr");
-    {
-        SpoolGenerator generator;
-        SpoolStream stream = generator.generate(options->pages);
-        TSettings settings;
-        settings.Preview = true;
-        SheetOnlyPrinter printer(21000, 29700);
-        MemoryByteSource source(stream.bytes);
-        SilentProgress silent;
-        JobSession session(printer, settings, silent, folder.path());
-        session.report().ReportFile = storePath;
-        const auto start = Clock::now();
-        if (!session.engine().runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
-            std::fprintf(stderr, "quillon-bench-preview: %s\n", session.report().ErrorMessage().c_str());
-            return 1;
-        }
-        std::printf("store of %d pages made in %.2f s\n", options->pages, secondsSince(start));
-    }
+    if (!makeStore(options->pages, folder, storePath))
+        return 1;
 
     TSettings settings;
     SheetOnlyPrinter printer(21000, 29700);
@@ -116,68 +187,12 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     std::printf("window 1920 x 1080, sheet at fit width %d x %d\n", form.layout().sheetWidth,
                 form.layout().sheetHeight);
-
     for (int round = 0; round < options->repeat; ++round) {
-        // Page changes at fit width, between the first pages of the store.
-        std::vector<double> change;
-        for (int i = 0; i < kSamples; ++i) {
-            const int paints = form.sheetPaints();
-            const auto start = Clock::now();
-            if (form.CurrentPage >= std::min(count, 20))
-                form.sbPageNavigFirstClick();
-            else
-                form.sbPageNavigNextClick();
-            change.push_back(milliseconds(start));
-            if (form.sheetPaints() == paints)
-                std::fprintf(stderr, "warning: a page change painted nothing\n");
-        }
-        report("page change, fit width", change);
-
-        // Scroll steps at 500 %, down the page and back up.
-        form.DopasujItems[2]->trigger();
-        QApplication::processEvents();
-        std::vector<double> scroll;
-        int direction = Qt::Key_Down;
-        QScrollBar* bar = form.ScrollBox->verticalScrollBar();
-        for (int i = 0; i < kSamples; ++i) {
-            if (bar->value() >= bar->maximum())
-                direction = Qt::Key_Up;
-            else if (bar->value() <= bar->minimum())
-                direction = Qt::Key_Down;
-            QKeyEvent press(QEvent::KeyPress, direction, Qt::NoModifier);
-            const auto start = Clock::now();
-            QApplication::sendEvent(form.ScrollBox, &press);
-            scroll.push_back(milliseconds(start));
-        }
-        report("scroll step, 500 %", scroll);
-        form.DopasujItems[0]->trigger();
-        QApplication::processEvents();
+        measurePageChanges(form, count);
+        measureScrolling(form);
     }
-
-    if (options->extra) {
-        form.close();
-        return 0;
-    }
-    // Memory while every page is shown once.
-    form.sbPageNavigFirstClick();
-    QApplication::processEvents();
-    const int64_t startKiB = residentKiB();
-    int64_t highKiB = startKiB;
-    const int step = std::max(1, count / 10);
-    std::printf("resident set while paging through %d pages (KiB):", count);
-    const auto start = Clock::now();
-    for (int page = 2; page <= count; ++page) {
-        form.sbPageNavigNextClick();
-        if (page % 64 == 0)
-            QApplication::processEvents();
-        const int64_t now = residentKiB();
-        highKiB = std::max(highKiB, now);
-        if (page % step == 0)
-            std::printf(" %lld", (long long)now);
-    }
-    std::printf("\nfirst page %lld, highest %lld, growth %lld KiB; %d pictures read, %.1f pages/s\n",
-                (long long)startKiB, (long long)highKiB, (long long)(highKiB - startKiB),
-                document.picturesRead(), (count - 1) / secondsSince(start));
+    if (!options->extra)
+        measureMemory(form, document, count);
     form.close();
     return 0;
 }
