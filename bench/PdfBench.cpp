@@ -619,45 +619,54 @@ double medianOf(const std::vector<JobResult>& runs, F&& field)
     return median(values);
 }
 
-int run(const Options& o, const WorkFolder& folder)
-{
-    const bool pdfinfo = onPath("pdfinfo");
+// The runs of one benchmark, by kind of job.
+struct Runs {
     std::vector<JobResult> pdfs, timeds, nulls, stores;
-    {
-        const SpoolStream spool = makeStream(o.stream, o.pages);
-        static const char* const kinds[] = {
-            "the simple printer's text: 66 lines x 80 columns, mixed pitches and attributes",
-            "a 24-pin printer's text: 60 lines with attributes, tabs and CP852",
-            "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
-            "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
-        std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
-        std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
-        std::printf("  folder           %s\n", folder.path().c_str());
-        std::fflush(stdout);
-        for (int k = 0; k < o.repeat; ++k) {
-            std::string error;
-            int counted = -1;
-            std::optional<JobResult> r = measuredJob(JobKind::Pdf, spool, folder, counted, error);
-            if (!r)
-                return fail(error);
-            pdfs.push_back(*r);
-            if (o.pdfOnly)
-                continue;
-            r = measuredJob(JobKind::TimedPdf, spool, folder, counted, error);
-            if (!r)
-                return fail("the timed PDF job: " + error);
-            timeds.push_back(*r);
-            r = measuredJob(JobKind::NullPrinter, spool, folder, counted, error);
-            if (!r)
-                return fail("the job on a printer that draws nothing: " + error);
-            nulls.push_back(*r);
-            r = measuredJob(JobKind::Store, spool, folder, counted, error);
-            if (!r)
-                return fail("the page-store job: " + error);
-            stores.push_back(*r);
-        }
-    }
+};
 
+// The runs of every kind of job, o.repeat times each (the PDF job alone with --pdf-only); the
+// reason when one failed.
+std::optional<std::string> runJobs(const Options& o, const WorkFolder& folder, Runs& runs)
+{
+    auto& [pdfs, timeds, nulls, stores] = runs;
+    const SpoolStream spool = makeStream(o.stream, o.pages);
+    static const char* const kinds[] = {
+        "the simple printer's text: 66 lines x 80 columns, mixed pitches and attributes",
+        "a 24-pin printer's text: 60 lines with attributes, tabs and CP852",
+        "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
+        "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
+    std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
+    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
+    std::printf("  folder           %s\n", folder.path().c_str());
+    std::fflush(stdout);
+    for (int k = 0; k < o.repeat; ++k) {
+        std::string error;
+        int counted = -1;
+        std::optional<JobResult> r = measuredJob(JobKind::Pdf, spool, folder, counted, error);
+        if (!r)
+            return error;
+        pdfs.push_back(*r);
+        if (o.pdfOnly)
+            continue;
+        r = measuredJob(JobKind::TimedPdf, spool, folder, counted, error);
+        if (!r)
+            return "the timed PDF job: " + error;
+        timeds.push_back(*r);
+        r = measuredJob(JobKind::NullPrinter, spool, folder, counted, error);
+        if (!r)
+            return "the job on a printer that draws nothing: " + error;
+        nulls.push_back(*r);
+        r = measuredJob(JobKind::Store, spool, folder, counted, error);
+        if (!r)
+            return "the page-store job: " + error;
+        stores.push_back(*r);
+    }
+    return std::nullopt;
+}
+
+// The PDF job's figures; the medians of its runs, for the memory report.
+JobResult reportPdfJob(const Options& o, const std::vector<JobResult>& pdfs, bool pdfinfo)
+{
     const JobResult& first = pdfs.front();
     const double total = medianOf(pdfs, [](const JobResult& r) { return r.totalSeconds(); });
     const double runTime = medianOf(pdfs, [](const JobResult& r) { return r.runSeconds; });
@@ -700,9 +709,14 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("  peak RSS         %.2f MiB (%.2f MiB when the job began, growth %.2f MiB)\n",
                 mib(double(memory.peakRssKiB)), mib(double(memory.startRssKiB)),
                 mib(double(memory.peakRssKiB - memory.startRssKiB)));
-    if (o.pdfOnly)
-        return 0;
+    return memory;
+}
 
+// Where the PDF job's time goes, from the timed runs and the reference runs without Qt.
+void reportBreakdown(const Options& o, const Runs& runs)
+{
+    const auto& [pdfs, timeds, nulls, stores] = runs;
+    const double total = medianOf(pdfs, [](const JobResult& r) { return r.totalSeconds(); });
     const double tRun = medianOf(timeds, [](const JobResult& r) { return r.runSeconds; });
     const double tSurface = medianOf(timeds, [](const JobResult& r) { return r.surfaceSeconds; });
     const double tTurn = medianOf(timeds, [](const JobResult& r) { return r.turnSeconds; });
@@ -741,8 +755,11 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("  so drawing into the PDF (PainterDevice, QPainter, Qt's PDF writer) takes %.3f s of the "
                 "PDF job's %.3f s (%.1f %%)\n",
                 total - nullRun, total, 100.0 * (total - nullRun) / total);
+}
 
-    // Peak RSS for a short job and for the full one.
+// Peak RSS for a short job and for the full one (memory: the full one's medians).
+int reportMemory(const Options& o, const WorkFolder& folder, const JobResult& memory, bool pdfinfo)
+{
     const int small = std::min(kSmallPages, o.pages);
     std::optional<JobResult> smallRun;
     {
@@ -764,6 +781,19 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("Checked: %d pages in the PDF (PdfFilePrinter::pageCount()%s) in every run\n", o.pages,
                 pdfinfo ? " and pdfinfo" : "; pdfinfo is not installed");
     return 0;
+}
+
+int run(const Options& o, const WorkFolder& folder)
+{
+    const bool pdfinfo = onPath("pdfinfo");
+    Runs runs;
+    if (std::optional<std::string> error = runJobs(o, folder, runs))
+        return fail(*error);
+    const JobResult memory = reportPdfJob(o, runs.pdfs, pdfinfo);
+    if (o.pdfOnly)
+        return 0;
+    reportBreakdown(o, runs);
+    return reportMemory(o, folder, memory, pdfinfo);
 }
 
 } // namespace
