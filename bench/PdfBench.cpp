@@ -569,8 +569,6 @@ double clockCost()
     return sum >= 0 ? seconds / kReads : 0;
 }
 
-double mb(double bytes) { return bytes / 1e6; }
-double mib(double kib) { return kib / 1024.0; }
 double ms(double seconds) { return seconds * 1e3; }
 
 int fail(const std::string& message)
