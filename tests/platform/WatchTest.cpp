@@ -17,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -327,10 +328,17 @@ TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
     }
     for (auto& w : writers)
         ASSERT_TRUE(w->waitForFinished(240000));
-    // Until both folders are empty, then one more poll: nothing must follow.
-    for (int waited = 0; waited < 120 && !(fs::is_empty(dir.file("a")) && fs::is_empty(dir.file("b"))); ++waited)
-        QThread::msleep(1000);
-    QThread::msleep(3000);
+    // Until both folders are empty, then one more pass (a last file taken): nothing must follow.
+    auto waitUntil = [](const std::function<bool()>& done, int timeoutMs) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < timeoutMs)
+            QThread::msleep(100);
+        return done();
+    };
+    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(dir.file("a")) && fs::is_empty(dir.file("b")); }, 120000));
+    drop("a/last.prn", "OSTATNI");
+    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(dir.file("a")); }, 30000)) << "no pass after the writers";
     for (auto* watcher : {first.get(), second.get()}) {
         watcher->terminate();
         watcher->waitForFinished();
