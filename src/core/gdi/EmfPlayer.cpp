@@ -144,6 +144,10 @@ private:
     void setBkMode(int mode);
 
     void textOut(std::span<const uint8_t> record, bool wide);
+    // The count advances in bytes (each followed by a dy when withDy) on dc, their sum in the
+    // picture's units added to logicalAdvance.
+    std::vector<int32_t> mapAdvances(std::span<const uint8_t> bytes, uint32_t count, bool withDy,
+                                     int64_t& logicalAdvance) const;
     void poly(std::span<const uint8_t> record, bool closed, bool shortPoints);
     void stretchDiBits(std::span<const uint8_t> record);
 
@@ -364,6 +368,27 @@ void Player::restoreState(const PictureState& saved)
     updateTransform();
 }
 
+std::vector<int32_t> Player::mapAdvances(std::span<const uint8_t> bytes, uint32_t count, bool withDy,
+                                         int64_t& logicalAdvance) const
+{
+    // Advances are mapped through their running sum so that rounding never accumulates.
+    ByteReader dxIn(bytes);
+    std::vector<int32_t> dx(count);
+    double total = 0.0;
+    int32_t previous = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t d = dxIn.i32();
+        if (withDy)
+            dxIn.i32();
+        logicalAdvance += d;
+        total += double(d) * std::abs(m_scaleX);
+        int32_t position = toCoordinate(total);
+        dx[i] = position - previous;
+        previous = position;
+    }
+    return dx;
+}
+
 void Player::textOut(std::span<const uint8_t> record, bool wide)
 {
     ByteReader in(record);
@@ -387,25 +412,11 @@ void Player::textOut(std::span<const uint8_t> record, bool wide)
     if (m_state.updateCp)
         ref = m_state.position;
 
-    std::vector<int32_t> dx;
     int64_t logicalAdvance = 0;
-    if (offDx != 0 && count > 0) {
-        // Advances are mapped through their running sum so that rounding never accumulates.
-        ByteReader dxIn(record.subspan(offDx, size_t(count * dxStride)));
-        dx.resize(count);
-        double total = 0.0;
-        int32_t previous = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            int32_t d = dxIn.i32();
-            if (dxStride == 8)
-                dxIn.i32();
-            logicalAdvance += d;
-            total += double(d) * std::abs(m_scaleX);
-            int32_t position = toCoordinate(total);
-            dx[i] = position - previous;
-            previous = position;
-        }
-    }
+    const std::vector<int32_t> dx =
+        offDx != 0 && count > 0 ? mapAdvances(record.subspan(offDx, size_t(count * dxStride)), count, dxStride == 8,
+                                              logicalAdvance)
+                                : std::vector<int32_t>();
 
     Rect clip;
     const Rect* clipPtr = nullptr;
