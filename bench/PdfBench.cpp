@@ -323,31 +323,42 @@ int64_t fileSize(const std::string& path)
 
 // One job over spool, wired as `quillon-render SPOOL -o OUT` wires it for the output of kind.
 // Runs in the child; the QGuiApplication lives until the child exits.
-JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
+// Starts the GUI application that fonts need (not a display); how long that took.
+double startQt()
 {
-    JobResult r;
-    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf) {
-        // Fonts need a GUI application, not a display.
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        qtDefaultHandler = qInstallMessageHandler(quietMessages);
-        static int argc = 1;
-        static char name[] = "quillon-bench-pdf";
-        static char* argv[] = {name, nullptr};
-        const auto appStart = Clock::now();
-        new QGuiApplication(argc, argv); // lives as long as the child
-        r.appSeconds = secondsSince(appStart);
-    }
-    r.startRssKiB = residentKiB();
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qtDefaultHandler = qInstallMessageHandler(quietMessages);
+    static int argc = 1;
+    static char name[] = "quillon-bench-pdf";
+    static char* argv[] = {name, nullptr};
+    const auto appStart = Clock::now();
+    new QGuiApplication(argc, argv); // lives as long as the child
+    return secondsSince(appStart);
+}
 
-    const std::string pdfPath = folder.file(kPdfName);
-    const std::string storePath = folder.file(kStoreName);
+// The settings of every job: the defaults, the emulation asked for, preview for a store.
+TSettings benchSettings(JobKind kind)
+{
     TSettings settings;
     settings.FontName = "Courier New";
     settings.FontSize = 12;
     settings.PageOrient = "P";
     settings.Preview = kind == JobKind::Store;
     settings.Emulation = g_emulation;
+    return settings;
+}
+
+JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
+{
+    JobResult r;
+    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf)
+        r.appSeconds = startQt();
+    r.startRssKiB = residentKiB();
+
+    const std::string pdfPath = folder.file(kPdfName);
+    const std::string storePath = folder.file(kStoreName);
+    const TSettings settings = benchSettings(kind);
     std::string_view header = spool.substr(0, 16);
 
     const auto start = Clock::now();
