@@ -244,9 +244,6 @@ std::optional<Options> parseOptions(int argc, char** argv)
     return Options{b->pages, b->repeat, b->out, b->extra};
 }
 
-double mb(double bytes) { return bytes / 1e6; }
-double mib(double kib) { return kib / 1024.0; }
-
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "quillon-bench-pagestore: %s\n", message.c_str());

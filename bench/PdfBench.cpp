@@ -21,9 +21,8 @@
 #include "EpsonStreams.h"
 #include "SpoolGenerator.h"
 
+#include "JobSession.h"
 #include "PdfPrinter.h"
-#include "intake/PrintEngine.h"
-#include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -324,31 +323,42 @@ int64_t fileSize(const std::string& path)
 
 // One job over spool, wired as `quillon-render SPOOL -o OUT` wires it for the output of kind.
 // Runs in the child; the QGuiApplication lives until the child exits.
-JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
+// Starts the GUI application that fonts need (not a display); how long that took.
+double startQt()
 {
-    JobResult r;
-    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf) {
-        // Fonts need a GUI application, not a display.
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        qtDefaultHandler = qInstallMessageHandler(quietMessages);
-        static int argc = 1;
-        static char name[] = "quillon-bench-pdf";
-        static char* argv[] = {name, nullptr};
-        const auto appStart = Clock::now();
-        new QGuiApplication(argc, argv); // lives as long as the child
-        r.appSeconds = secondsSince(appStart);
-    }
-    r.startRssKiB = residentKiB();
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qtDefaultHandler = qInstallMessageHandler(quietMessages);
+    static int argc = 1;
+    static char name[] = "quillon-bench-pdf";
+    static char* argv[] = {name, nullptr};
+    const auto appStart = Clock::now();
+    new QGuiApplication(argc, argv); // lives as long as the child
+    return secondsSince(appStart);
+}
 
-    const std::string pdfPath = folder.file(kPdfName);
-    const std::string storePath = folder.file(kStoreName);
+// The settings of every job: the defaults, the emulation asked for, preview for a store.
+TSettings benchSettings(JobKind kind)
+{
     TSettings settings;
     settings.FontName = "Courier New";
     settings.FontSize = 12;
     settings.PageOrient = "P";
     settings.Preview = kind == JobKind::Store;
     settings.Emulation = g_emulation;
+    return settings;
+}
+
+JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
+{
+    JobResult r;
+    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf)
+        r.appSeconds = startQt();
+    r.startRssKiB = residentKiB();
+
+    const std::string pdfPath = folder.file(kPdfName);
+    const std::string storePath = folder.file(kStoreName);
+    const TSettings settings = benchSettings(kind);
     std::string_view header = spool.substr(0, 16);
 
     const auto start = Clock::now();
@@ -366,14 +376,13 @@ JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
     }
 
     MemoryByteSource source(spool);
-    PosixFileAccess files(folder.path());
     SilentProgress silent;
     // Printing, the job prints (not previews) with ShowPrintProgress off, as quillon-render does.
-    PrintEngine engine(settings, *printer, files, silent);
-    TVxReport& report = engine.report();
+    JobSession session(*printer, settings, silent, folder.path());
+    TVxReport& report = session.report();
     if (kind == JobKind::Store)
         report.ReportFile = storePath;
-    const bool ok = engine.runJob(source, header, folder.file(kSpoolName));
+    const bool ok = session.engine().runJob(source, header, folder.file(kSpoolName));
     r.runSeconds = secondsSince(start);
     // Printing, PageNo() is the number of the page that would come next; into a store, the last.
     r.reportPages = kind == JobKind::Store ? report.PageNo() : report.PageNo() - 1;
@@ -571,8 +580,6 @@ double clockCost()
     return sum >= 0 ? seconds / kReads : 0;
 }
 
-double mb(double bytes) { return bytes / 1e6; }
-double mib(double kib) { return kib / 1024.0; }
 double ms(double seconds) { return seconds * 1e3; }
 
 int fail(const std::string& message)
@@ -621,45 +628,54 @@ double medianOf(const std::vector<JobResult>& runs, F&& field)
     return median(values);
 }
 
-int run(const Options& o, const WorkFolder& folder)
-{
-    const bool pdfinfo = onPath("pdfinfo");
+// The runs of one benchmark, by kind of job.
+struct Runs {
     std::vector<JobResult> pdfs, timeds, nulls, stores;
-    {
-        const SpoolStream spool = makeStream(o.stream, o.pages);
-        static const char* const kinds[] = {
-            "the simple printer's text: 66 lines x 80 columns, mixed pitches and attributes",
-            "a 24-pin printer's text: 60 lines with attributes, tabs and CP852",
-            "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
-            "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
-        std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
-        std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
-        std::printf("  folder           %s\n", folder.path().c_str());
-        std::fflush(stdout);
-        for (int k = 0; k < o.repeat; ++k) {
-            std::string error;
-            int counted = -1;
-            std::optional<JobResult> r = measuredJob(JobKind::Pdf, spool, folder, counted, error);
-            if (!r)
-                return fail(error);
-            pdfs.push_back(*r);
-            if (o.pdfOnly)
-                continue;
-            r = measuredJob(JobKind::TimedPdf, spool, folder, counted, error);
-            if (!r)
-                return fail("the timed PDF job: " + error);
-            timeds.push_back(*r);
-            r = measuredJob(JobKind::NullPrinter, spool, folder, counted, error);
-            if (!r)
-                return fail("the job on a printer that draws nothing: " + error);
-            nulls.push_back(*r);
-            r = measuredJob(JobKind::Store, spool, folder, counted, error);
-            if (!r)
-                return fail("the page-store job: " + error);
-            stores.push_back(*r);
-        }
-    }
+};
 
+// The runs of every kind of job, o.repeat times each (the PDF job alone with --pdf-only); the
+// reason when one failed.
+std::optional<std::string> runJobs(const Options& o, const WorkFolder& folder, Runs& runs)
+{
+    auto& [pdfs, timeds, nulls, stores] = runs;
+    const SpoolStream spool = makeStream(o.stream, o.pages);
+    static const char* const kinds[] = {
+        "the simple printer's text: 66 lines x 80 columns, mixed pitches and attributes",
+        "a 24-pin printer's text: 60 lines with attributes, tabs and CP852",
+        "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
+        "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
+    std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
+    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
+    std::printf("  folder           %s\n", folder.path().c_str());
+    std::fflush(stdout);
+    for (int k = 0; k < o.repeat; ++k) {
+        std::string error;
+        int counted = -1;
+        std::optional<JobResult> r = measuredJob(JobKind::Pdf, spool, folder, counted, error);
+        if (!r)
+            return error;
+        pdfs.push_back(*r);
+        if (o.pdfOnly)
+            continue;
+        r = measuredJob(JobKind::TimedPdf, spool, folder, counted, error);
+        if (!r)
+            return "the timed PDF job: " + error;
+        timeds.push_back(*r);
+        r = measuredJob(JobKind::NullPrinter, spool, folder, counted, error);
+        if (!r)
+            return "the job on a printer that draws nothing: " + error;
+        nulls.push_back(*r);
+        r = measuredJob(JobKind::Store, spool, folder, counted, error);
+        if (!r)
+            return "the page-store job: " + error;
+        stores.push_back(*r);
+    }
+    return std::nullopt;
+}
+
+// The PDF job's figures; the medians of its runs, for the memory report.
+JobResult reportPdfJob(const Options& o, const std::vector<JobResult>& pdfs, bool pdfinfo)
+{
     const JobResult& first = pdfs.front();
     const double total = medianOf(pdfs, [](const JobResult& r) { return r.totalSeconds(); });
     const double runTime = medianOf(pdfs, [](const JobResult& r) { return r.runSeconds; });
@@ -702,9 +718,14 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("  peak RSS         %.2f MiB (%.2f MiB when the job began, growth %.2f MiB)\n",
                 mib(double(memory.peakRssKiB)), mib(double(memory.startRssKiB)),
                 mib(double(memory.peakRssKiB - memory.startRssKiB)));
-    if (o.pdfOnly)
-        return 0;
+    return memory;
+}
 
+// Where the PDF job's time goes, from the timed runs and the reference runs without Qt.
+void reportBreakdown(const Options& o, const Runs& runs)
+{
+    const auto& [pdfs, timeds, nulls, stores] = runs;
+    const double total = medianOf(pdfs, [](const JobResult& r) { return r.totalSeconds(); });
     const double tRun = medianOf(timeds, [](const JobResult& r) { return r.runSeconds; });
     const double tSurface = medianOf(timeds, [](const JobResult& r) { return r.surfaceSeconds; });
     const double tTurn = medianOf(timeds, [](const JobResult& r) { return r.turnSeconds; });
@@ -743,8 +764,11 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("  so drawing into the PDF (PainterDevice, QPainter, Qt's PDF writer) takes %.3f s of the "
                 "PDF job's %.3f s (%.1f %%)\n",
                 total - nullRun, total, 100.0 * (total - nullRun) / total);
+}
 
-    // Peak RSS for a short job and for the full one.
+// Peak RSS for a short job and for the full one (memory: the full one's medians).
+int reportMemory(const Options& o, const WorkFolder& folder, const JobResult& memory, bool pdfinfo)
+{
     const int small = std::min(kSmallPages, o.pages);
     std::optional<JobResult> smallRun;
     {
@@ -766,6 +790,19 @@ int run(const Options& o, const WorkFolder& folder)
     std::printf("Checked: %d pages in the PDF (PdfFilePrinter::pageCount()%s) in every run\n", o.pages,
                 pdfinfo ? " and pdfinfo" : "; pdfinfo is not installed");
     return 0;
+}
+
+int run(const Options& o, const WorkFolder& folder)
+{
+    const bool pdfinfo = onPath("pdfinfo");
+    Runs runs;
+    if (std::optional<std::string> error = runJobs(o, folder, runs))
+        return fail(*error);
+    const JobResult memory = reportPdfJob(o, runs.pdfs, pdfinfo);
+    if (o.pdfOnly)
+        return 0;
+    reportBreakdown(o, runs);
+    return reportMemory(o, folder, memory, pdfinfo);
 }
 
 } // namespace

@@ -12,8 +12,7 @@
 // Needs root (the scheduler runs as root). It measures and reports; it never judges the times.
 
 #include "CupsScheduler.h"
-#include "PdfPrinter.h"
-#include "WatcherService.h"
+#include "AppFactory.h"
 #include "report/ReportProgress.h"
 #include "settings/Settings.h"
 
@@ -125,11 +124,9 @@ int main(int argc, char** argv)
     hooks.problem = [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); };
 
     for (bool instant : {true, false}) {
-        quillon::WatcherService watcher(
-            settings, std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
-            progress, hooks);
-        watcher.setInstantPickup(instant);
-        watcher.start(settings.PollingFreq * 1000);
+        const auto watcher = quillon::makeWatcher(settings, progress, hooks);
+        watcher->setInstantPickup(instant);
+        watcher->start(settings.PollingFreq * 1000);
         std::vector<double> ms;
         std::thread writer([&] {
             ms = instant ? measure(root + "/spool", instantCount, 500)

@@ -11,11 +11,10 @@
 
 #include "SpoolGenerator.h"
 
+#include "JobSession.h"
 #include "PageStoreDocument.h"
 #include "PreviewForm.h"
 #include "ScrollBoxEx.h"
-#include "intake/PrintEngine.h"
-#include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -62,107 +61,71 @@ void report(const char* what, std::vector<double> samples)
                 median(samples), samples[samples.size() * 9 / 10], samples.back(), samples.size());
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// A store of pages pages made from generated spool text at storePath; false, said, when not.
+bool makeStore(int pages, const WorkFolder& folder, const std::string& storePath)
 {
-    std::optional<BenchOptions> options =
-        parseBenchOptions(argc, argv, "quillon-bench-preview", kDefaultPages, "--no-memory", usage);
-    if (!options)
-        return 2;
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-
-    WorkFolder folder(options->out);
-    if (folder.path().empty()) {
-        std::fprintf(stderr, "quillon-bench-preview: no folder to work in\n");
-        return 1;
-    }
-    const std::string storePath = folder.file("preview.vxr");
-    {
-        SpoolGenerator generator;
-        SpoolStream stream = generator.generate(options->pages);
-        TSettings settings;
-        settings.Preview = true;
-        SheetOnlyPrinter printer(21000, 29700);
-        MemoryByteSource source(stream.bytes);
-        PosixFileAccess files(folder.path());
-        SilentProgress silent;
-        PrintEngine engine(settings, printer, files, silent);
-        engine.report().ReportFile = storePath;
-        const auto start = Clock::now();
-        if (!engine.runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
-            std::fprintf(stderr, "quillon-bench-preview: %s\n", engine.report().ErrorMessage().c_str());
-            return 1;
-        }
-        std::printf("store of %d pages made in %.2f s\n", options->pages, secondsSince(start));
-    }
-
+    SpoolGenerator generator;
+    SpoolStream stream = generator.generate(pages);
     TSettings settings;
+    settings.Preview = true;
     SheetOnlyPrinter printer(21000, 29700);
-    PosixFileAccess files(folder.path());
+    MemoryByteSource source(stream.bytes);
     SilentProgress silent;
-    PrintEngine engine(settings, printer, files, silent);
-    TVxReport& store = engine.report();
-    store.ReportFile = storePath;
-    if (!store.OpenPageStore()) {
-        std::fprintf(stderr, "quillon-bench-preview: %s\n", store.ErrorMessage().c_str());
-        return 1;
+    JobSession session(printer, settings, silent, folder.path());
+    session.report().ReportFile = storePath;
+    const auto start = Clock::now();
+    if (!session.engine().runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
+        std::fprintf(stderr, "quillon-bench-preview: %s\n", session.report().ErrorMessage().c_str());
+        return false;
     }
-    PageStoreDocument document(store, DosCodePage::Cp852);
-    const int count = document.pageCount();
+    std::printf("store of %d pages made in %.2f s\n", pages, secondsSince(start));
+    return true;
+}
 
-    TPreviewForm form;
-    form.resize(1920, 1080);
-    form.attachDocument(&document, nullptr);
-    form.show();
+// Page changes at fit width, between the first pages of the store.
+void measurePageChanges(TPreviewForm& form, int count)
+{
+    std::vector<double> change;
+    for (int i = 0; i < kSamples; ++i) {
+        const int paints = form.sheetPaints();
+        const auto start = Clock::now();
+        if (form.CurrentPage >= std::min(count, 20))
+            form.sbPageNavigFirstClick();
+        else
+            form.sbPageNavigNextClick();
+        change.push_back(milliseconds(start));
+        if (form.sheetPaints() == paints)
+            std::fprintf(stderr, "warning: a page change painted nothing\n");
+    }
+    report("page change, fit width", change);
+}
+
+// Scroll steps at 500 %, down the page and back up.
+void measureScrolling(TPreviewForm& form)
+{
+    form.DopasujItems[2]->trigger();
     QApplication::processEvents();
-    std::printf("window 1920 x 1080, sheet at fit width %d x %d\n", form.layout().sheetWidth,
-                form.layout().sheetHeight);
-
-    for (int round = 0; round < options->repeat; ++round) {
-        // Page changes at fit width, between the first pages of the store.
-        std::vector<double> change;
-        for (int i = 0; i < kSamples; ++i) {
-            const int paints = form.sheetPaints();
-            const auto start = Clock::now();
-            if (form.CurrentPage >= std::min(count, 20))
-                form.sbPageNavigFirstClick();
-            else
-                form.sbPageNavigNextClick();
-            change.push_back(milliseconds(start));
-            if (form.sheetPaints() == paints)
-                std::fprintf(stderr, "warning: a page change painted nothing\n");
-        }
-        report("page change, fit width", change);
-
-        // Scroll steps at 500 %, down the page and back up.
-        form.DopasujItems[2]->trigger();
-        QApplication::processEvents();
-        std::vector<double> scroll;
-        int direction = Qt::Key_Down;
-        QScrollBar* bar = form.ScrollBox->verticalScrollBar();
-        for (int i = 0; i < kSamples; ++i) {
-            if (bar->value() >= bar->maximum())
-                direction = Qt::Key_Up;
-            else if (bar->value() <= bar->minimum())
-                direction = Qt::Key_Down;
-            QKeyEvent press(QEvent::KeyPress, direction, Qt::NoModifier);
-            const auto start = Clock::now();
-            QApplication::sendEvent(form.ScrollBox, &press);
-            scroll.push_back(milliseconds(start));
-        }
-        report("scroll step, 500 %", scroll);
-        form.DopasujItems[0]->trigger();
-        QApplication::processEvents();
+    std::vector<double> scroll;
+    int direction = Qt::Key_Down;
+    QScrollBar* bar = form.ScrollBox->verticalScrollBar();
+    for (int i = 0; i < kSamples; ++i) {
+        if (bar->value() >= bar->maximum())
+            direction = Qt::Key_Up;
+        else if (bar->value() <= bar->minimum())
+            direction = Qt::Key_Down;
+        QKeyEvent press(QEvent::KeyPress, direction, Qt::NoModifier);
+        const auto start = Clock::now();
+        QApplication::sendEvent(form.ScrollBox, &press);
+        scroll.push_back(milliseconds(start));
     }
+    report("scroll step, 500 %", scroll);
+    form.DopasujItems[0]->trigger();
+    QApplication::processEvents();
+}
 
-    if (options->extra) {
-        form.close();
-        return 0;
-    }
-    // Memory while every page is shown once.
+// Memory while every page is shown once.
+void measureMemory(TPreviewForm& form, const PageStoreDocument& document, int count)
+{
     form.sbPageNavigFirstClick();
     QApplication::processEvents();
     const int64_t startKiB = residentKiB();
@@ -182,6 +145,54 @@ int main(int argc, char** argv)
     std::printf("\nfirst page %lld, highest %lld, growth %lld KiB; %d pictures read, %.1f pages/s\n",
                 (long long)startKiB, (long long)highKiB, (long long)(highKiB - startKiB),
                 document.picturesRead(), (count - 1) / secondsSince(start));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<BenchOptions> options =
+        parseBenchOptions(argc, argv, "quillon-bench-preview", kDefaultPages, "--no-memory", usage);
+    if (!options)
+        return 2;
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+
+    WorkFolder folder(options->out);
+    if (folder.path().empty()) {
+        std::fprintf(stderr, "quillon-bench-preview: no folder to work in\n");
+        return 1;
+    }
+    const std::string storePath = folder.file("preview.vxr");
+    if (!makeStore(options->pages, folder, storePath))
+        return 1;
+
+    TSettings settings;
+    SheetOnlyPrinter printer(21000, 29700);
+    SilentProgress silent;
+    JobSession session(printer, settings, silent, folder.path());
+    TVxReport& store = session.report();
+    if (!session.openStore(storePath)) {
+        std::fprintf(stderr, "quillon-bench-preview: %s\n", store.ErrorMessage().c_str());
+        return 1;
+    }
+    PageStoreDocument document(store, DosCodePage::Cp852);
+    const int count = document.pageCount();
+
+    TPreviewForm form;
+    form.resize(1920, 1080);
+    form.attachDocument(&document, nullptr);
+    form.show();
+    QApplication::processEvents();
+    std::printf("window 1920 x 1080, sheet at fit width %d x %d\n", form.layout().sheetWidth,
+                form.layout().sheetHeight);
+    for (int round = 0; round < options->repeat; ++round) {
+        measurePageChanges(form, count);
+        measureScrolling(form);
+    }
+    if (!options->extra)
+        measureMemory(form, document, count);
     form.close();
     return 0;
 }

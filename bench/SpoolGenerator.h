@@ -36,6 +36,10 @@ inline double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Figures as the reports give them: bytes in MB, KiB in MiB.
+inline double mb(double bytes) { return bytes / 1e6; }
+inline double mib(double kib) { return kib / 1024.0; }
+
 // ---------------------------------------------------------------------------------------------
 // The spool stream
 

@@ -1,15 +1,13 @@
 #include "InputKind.h"
 
-#include <unistd.h>
+#include "posix/InputDescriptor.h"
 
 namespace quillon {
 
 DocumentKind documentKindOf(int fd)
 {
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    return documentKindOf(int64_t(size), [fd](int64_t offset, char* buffer, size_t size) {
-        const ssize_t got = ::pread(fd, buffer, size, off_t(offset));
-        return got > 0 ? size_t(got) : size_t(0);
+    return documentKindOf(seekToEnd(fd), [fd](int64_t offset, char* buffer, size_t size) {
+        return readFullyAt(fd, buffer, size, off_t(offset));
     });
 }
 

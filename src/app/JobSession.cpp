@@ -4,19 +4,25 @@
 #include "PdfPrinter.h"
 
 #include "posix/FileByteSource.h"
+#include "posix/InputDescriptor.h"
 #include "report/VxReport.h"
-
-#include <unistd.h>
 
 namespace quillon {
 
 JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
                        ReportProgress& progress, const std::string& dataDir)
-    : m_printer(std::move(printer)), m_files(dataDir), m_engine(settings, *m_printer, m_files, progress)
+    : JobSession(*printer, settings, progress, dataDir)
+{
+    m_owned = std::move(printer);
+}
+
+JobSession::JobSession(ReportPrinter& printer, const TSettings& settings, ReportProgress& progress,
+                       const std::string& dataDir)
+    : m_printer(printer), m_files(dataDir), m_engine(settings, m_printer, m_files, progress)
 {
     // Jobs going up to CUPS are noted in the data folder; the jobs of a run that ended during
     // their upload are cancelled now, rather than left empty on hold in the queue.
-    if (auto* cups = dynamic_cast<CupsPrinter*>(m_printer.get())) {
+    if (auto* cups = dynamic_cast<CupsPrinter*>(&m_printer)) {
         const std::string journal = dataDir + "/cups-uploads";
         cancelCutOffUploads(journal);
         cups->setUploadJournal(journal);
@@ -26,10 +32,10 @@ JobSession::JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& 
 bool JobSession::runSpoolJob(int fd, const std::string& title)
 {
     char header[16];
-    const ssize_t got = ::pread(fd, header, sizeof header, 0);
-    ::lseek(fd, 0, SEEK_SET);
+    const size_t got = readFullyAt(fd, header, sizeof header, 0);
+    rewind(fd);
     FileByteSource source(fd);
-    return m_engine.runJob(source, std::string_view(header, got > 0 ? size_t(got) : 0), title);
+    return m_engine.runJob(source, std::string_view(header, got), title);
 }
 
 bool JobSession::openStore(const std::string& path)
@@ -43,7 +49,7 @@ std::string JobSession::failureText() const
     const TVxReport& r = report();
     std::string text = r.ErrorClassName().empty() ? r.ErrorMessage()
                                                   : r.ErrorClassName() + ": " + r.ErrorMessage();
-    const std::string said = m_printer->lastError();
+    const std::string said = m_printer.lastError();
     if (!said.empty())
         text += "\nthe printer says: " + said;
     return text;

@@ -20,13 +20,17 @@ public:
     // settings and progress outlive the session; dataDir is the folder of the program's files.
     JobSession(std::unique_ptr<ReportPrinter> printer, const TSettings& settings,
                ReportProgress& progress, const std::string& dataDir);
+    // A printer that belongs to the caller and outlives the session.
+    JobSession(ReportPrinter& printer, const TSettings& settings, ReportProgress& progress,
+               const std::string& dataDir);
     // The settings are kept by reference: a temporary record would be gone before the first job.
     JobSession(std::unique_ptr<ReportPrinter>, const TSettings&&, ReportProgress&, const std::string&) = delete;
+    JobSession(ReportPrinter&, const TSettings&&, ReportProgress&, const std::string&) = delete;
 
     PrintEngine& engine() { return m_engine; }
     TVxReport& report() { return m_engine.report(); }
     const TVxReport& report() const { return m_engine.report(); }
-    ReportPrinter& printer() { return *m_printer; }
+    ReportPrinter& printer() { return m_printer; }
 
     // One job from the spool stream open on fd (read from its start), titled with its path.
     bool runSpoolJob(int fd, const std::string& title);
@@ -37,7 +41,8 @@ public:
     std::string failureText() const;
 
 private:
-    std::unique_ptr<ReportPrinter> m_printer;
+    std::unique_ptr<ReportPrinter> m_owned; // null when the printer is borrowed
+    ReportPrinter& m_printer;
     PosixFileAccess m_files;
     PrintEngine m_engine;
 };

@@ -8,8 +8,9 @@
 #include "PdfPrinter.h"
 #include "posix/AtomicFile.h"
 #include "posix/DescriptorIo.h"
+#include "posix/InputDescriptor.h"
 #include "posix/PrivateCopy.h"
-#include "posix/TempCleanup.h"
+#include "posix/TempFolder.h"
 #include "report/PageStore.h"
 #include "report/ReportProgress.h"
 #include "report/VxReport.h"
@@ -19,59 +20,13 @@
 #include <QImage>
 #include <QString>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quillon {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-
-// A private folder for the intermediate files of a run (the page store behind PNG pages, a
-// spool stream read from a pipe); removed at the end, also when the run is ended by a signal.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "quillon-render-XXXXXX").string();
-        if (::mkdtemp(tmpl.data())) {
-            m_path = tmpl;
-            m_registrations.push_back(std::make_unique<TempRegistration>(m_path));
-        }
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        if (!m_path.empty())
-            fs::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    // A file inside, registered for removal on a signal.
-    std::string file(const std::string& name)
-    {
-        const std::string path = m_path + "/" + name;
-        m_registrations.push_back(std::make_unique<TempRegistration>(path));
-        return path;
-    }
-
-private:
-    std::string m_path;
-    std::vector<std::unique_ptr<TempRegistration>> m_registrations;
-};
-
-
-bool sameFile(const std::string& path, const struct stat& other)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && st.st_dev == other.st_dev && st.st_ino == other.st_ino;
-}
 
 // A name that says page store: such a file without a whole trailer is a damaged store, not a
 // spool stream to print as text.
@@ -130,7 +85,7 @@ JobResult renderStore(const RenderOptions& o, OutputKind kind, const std::string
 
 bool isPageStoreFile(const std::string& path)
 {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(openForReading(path));
     return fd.get() >= 0 && isPageStore(fd.get());
 }
 
@@ -145,25 +100,22 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     const OutputKind kind = outputKindOf(o);
 
     TempFolder temp;
-    Descriptor given(fromStdin ? ::dup(STDIN_FILENO) : ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (given.get() < 0)
-        return JobResult::failed("cannot open " + input + ": " + std::strerror(errno));
-    struct stat st;
-    if (::fstat(given.get(), &st) != 0)
-        return JobResult::failed("cannot read " + input + ": " + std::strerror(errno));
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
-        return JobResult::failed(input + " is not a file: give a spool file, a page store or - for standard input");
-    if (!output.empty() && (sameFile(output, st) || (kind == OutputKind::PngPages && sameFile(pngPageName(output, 1), st))))
-        return JobResult::badRequest("the output " + output + " is the input itself");
-    ::fcntl(given.get(), F_SETFL, ::fcntl(given.get(), F_GETFL) & ~O_NONBLOCK);
-
+    InputDescriptor given;
     std::string error;
-    if (S_ISFIFO(st.st_mode) && temp.path().empty())
-        return JobResult::failed("cannot create a temporary folder");
-    Descriptor copied(S_ISFIFO(st.st_mode) ? copyToPrivateFile(given.get(), temp.path(), error) : -1);
-    if (S_ISFIFO(st.st_mode) && copied.get() < 0)
+    if (!given.open(input, fromStdin, error))
         return JobResult::failed(error);
-    const int fd = copied.get() >= 0 ? copied.get() : given.get();
+    if (!given.isRegular() && !given.isFifo())
+        return JobResult::failed(input + " is not a file: give a spool file, a page store or - for standard input");
+    if (!output.empty() && (given.isFile(output) || (kind == OutputKind::PngPages && given.isFile(pngPageName(output, 1)))))
+        return JobResult::badRequest("the output " + output + " is the input itself");
+    given.setBlocking();
+
+    if (given.isFifo() && temp.path().empty())
+        return JobResult::failed("cannot create a temporary folder");
+    Descriptor copied(given.isFifo() ? copyToPrivateFile(given.fd(), temp.path(), error) : -1);
+    if (given.isFifo() && copied.get() < 0)
+        return JobResult::failed(error);
+    const int fd = copied.get() >= 0 ? copied.get() : given.fd();
 
     const DocumentKind inputKind = documentKindOf(fd);
     if (inputKind == DocumentKind::PageStore)

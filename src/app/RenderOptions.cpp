@@ -29,7 +29,9 @@ const char* const kRenderUsage =
     "   or: quillon-render --watch [--once]  print the files dropped into the folder patterns\n"
     "   or: quillon-render --version         print the program's version\n";
 
-static bool parseRange(const std::string& text, int& first, int& last)
+namespace {
+
+bool parseRange(const std::string& text, int& first, int& last)
 {
     size_t dash = text.find('-');
     if (dash == std::string::npos) {
@@ -42,130 +44,178 @@ static bool parseRange(const std::string& text, int& first, int& last)
         && parseWholeNumber(text.substr(dash + 1), 1, 1000000000, last) && first <= last;
 }
 
-std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
-                                                std::string& error)
+// An option that takes a value: its names, and what the value does to the options. set returns
+// the reason when the value is refused, or nothing.
+struct ValueOption {
+    const char* name;
+    const char* alias;
+    std::string (*set)(RenderOptions& o, const std::string& value);
+};
+
+const ValueOption kValueOptions[] = {
+    {"-o", "--output", [](RenderOptions& o, const std::string& v) -> std::string {
+         o.output = v;
+         return {};
+     }},
+    {"--pages", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         if (!parseRange(v, o.firstPage, o.lastPage))
+             return "--pages takes A-B, two page numbers with A <= B";
+         o.hasPages = true;
+         return {};
+     }},
+    {"--font-size", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         return parseWholeNumber(v, settings::kFontSize.low, settings::kFontSize.high, o.fontSize)
+             ? std::string() : "--font-size takes a whole number from 6 to 12";
+     }},
+    {"--orientation", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         if (v != settings::kPortrait && v != settings::kLandscape)
+             return "--orientation takes P or L";
+         o.orientation = v;
+         return {};
+     }},
+    {"--font", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         o.fontName = v;
+         return {};
+     }},
+    {"--emulation", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         const auto emulation = parseEmulation(v);
+         if (!emulation)
+             return "--emulation takes " + settings::emulationNames();
+         o.emulation = *emulation;
+         return {};
+     }},
+    {"--code-page", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         const auto cp = codePageFromName(v);
+         if (!cp)
+             return "--code-page takes 852, 437, 850, mazovia or kamenicky";
+         o.codePage = *cp;
+         return {};
+     }},
+    {"--dpi", nullptr, [](RenderOptions& o, const std::string& v) -> std::string {
+         return parseWholeNumber(v, 10, 1200, o.dpi) ? std::string() : "--dpi takes a whole number from 10 to 1200";
+     }},
+};
+
+const ValueOption* valueOption(const std::string& arg)
 {
-    RenderOptions o;
+    for (const ValueOption& option : kValueOptions)
+        if (arg == option.name || (option.alias && arg == option.alias))
+            return &option;
+    return nullptr;
+}
+
+// The words of the command line sorted out: the options set, the other words kept in order.
+struct Words {
     std::vector<std::string> positional;
-    size_t printerCandidate = SIZE_MAX; // the argument after -p, which may be NAME or INPUT
+    size_t printerCandidate = SIZE_MAX; // the word after -p, which may be NAME or INPUT
+};
+
+bool readWords(const std::vector<std::string>& args, RenderOptions& o, Words& words, std::string& error)
+{
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
+        if (const ValueOption* option = valueOption(a)) {
             if (i + 1 >= args.size()) {
                 error = a + " needs a value";
                 return false;
             }
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "-p" || a == "--printer") {
+            error = option->set(o, args[++i]);
+            if (!error.empty())
+                return false;
+        } else if (a == "-p" || a == "--printer") {
             o.print = true;
             if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-') {
-                printerCandidate = positional.size();
-                positional.push_back(args[++i]);
+                words.printerCandidate = words.positional.size();
+                words.positional.push_back(args[++i]);
             }
         } else if (a.rfind("--printer=", 0) == 0) {
             o.print = true;
             o.printerName = a.substr(10);
         } else if (a == "--preview") {
             o.preview = true;
-        } else if (a == "--pages") {
-            if (!value(v))
-                return std::nullopt;
-            if (!parseRange(v, o.firstPage, o.lastPage)) {
-                error = "--pages takes A-B, two page numbers with A <= B";
-                return std::nullopt;
-            }
-            o.hasPages = true;
-        } else if (a == "-o" || a == "--output") {
-            if (!value(o.output))
-                return std::nullopt;
-        } else if (a == "--font-size") {
-            if (!value(v))
-                return std::nullopt;
-            if (!parseWholeNumber(v, settings::kFontSize.low, settings::kFontSize.high, o.fontSize)) {
-                error = "--font-size takes a whole number from 6 to 12";
-                return std::nullopt;
-            }
-        } else if (a == "--orientation") {
-            if (!value(v))
-                return std::nullopt;
-            if (v != "P" && v != "L") {
-                error = "--orientation takes P or L";
-                return std::nullopt;
-            }
-            o.orientation = v;
-        } else if (a == "--font") {
-            if (!value(o.fontName))
-                return std::nullopt;
-        } else if (a == "--emulation") {
-            if (!value(v))
-                return std::nullopt;
-            auto emulation = parseEmulation(v);
-            if (!emulation) {
-                error = "--emulation takes " + settings::emulationNames();
-                return std::nullopt;
-            }
-            o.emulation = *emulation;
-        } else if (a == "--code-page") {
-            if (!value(v))
-                return std::nullopt;
-            auto cp = codePageFromName(v);
-            if (!cp) {
-                error = "--code-page takes 852, 437, 850, mazovia or kamenicky";
-                return std::nullopt;
-            }
-            o.codePage = *cp;
-        } else if (a == "--dpi") {
-            if (!value(v))
-                return std::nullopt;
-            if (!parseWholeNumber(v, 10, 1200, o.dpi)) {
-                error = "--dpi takes a whole number from 10 to 1200";
-                return std::nullopt;
-            }
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
-            return std::nullopt;
+            return false;
         } else {
-            positional.push_back(a);
+            words.positional.push_back(a);
         }
     }
+    return true;
+}
+
+// The one input, and the printer named after -p; the reason when the words do not make one.
+const char* takeInput(Words& words, RenderOptions& o)
+{
     // -p NAME INPUT, or -p INPUT: the word after -p names a printer only when another one follows.
-    if (printerCandidate != SIZE_MAX && positional.size() >= 2) {
-        o.printerName = positional[printerCandidate];
-        positional.erase(positional.begin() + long(printerCandidate));
+    if (words.printerCandidate != SIZE_MAX && words.positional.size() >= 2) {
+        o.printerName = words.positional[words.printerCandidate];
+        words.positional.erase(words.positional.begin() + long(words.printerCandidate));
     }
-    if (positional.empty()) {
-        error = "no input given";
-        return std::nullopt;
-    }
-    if (positional.size() > 1) {
-        error = "only one input can be rendered at a time";
-        return std::nullopt;
-    }
-    o.input = positional[0];
+    if (words.positional.empty())
+        return "no input given";
+    if (words.positional.size() > 1)
+        return "only one input can be rendered at a time";
+    o.input = words.positional[0];
+    return nullptr;
+}
+
+// The reason when the destinations asked for do not go together, or nullptr.
+const char* checkDestination(const RenderOptions& o)
+{
     if (o.preview) {
-        if (!o.output.empty()) {
-            error = "--preview and -o cannot be used together";
-            return std::nullopt;
-        }
-        if (o.hasPages) {
-            error = "--preview shows every page; --pages does not go with it";
-            return std::nullopt;
-        }
-        return o;
+        if (!o.output.empty())
+            return "--preview and -o cannot be used together";
+        if (o.hasPages)
+            return "--preview shows every page; --pages does not go with it";
+        return nullptr;
     }
-    if (o.print == !o.output.empty()) {
-        error = o.print ? "-o and -p cannot be used together" : "no output given (-o FILE or -p)";
-        return std::nullopt;
-    }
+    if (o.print == !o.output.empty())
+        return o.print ? "-o and -p cannot be used together" : "no output given (-o FILE or -p)";
     if (!o.print && !endsWithNoCase(o.output, ".vxr") && !endsWithNoCase(o.output, ".png")
-        && !endsWithNoCase(o.output, ".pdf")) {
-        error = "the output must end in .vxr, .png or .pdf";
+        && !endsWithNoCase(o.output, ".pdf"))
+        return "the output must end in .vxr, .png or .pdf";
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
+                                                std::string& error)
+{
+    RenderOptions o;
+    Words words;
+    if (!readWords(args, o, words, error))
+        return std::nullopt;
+    const char* wrong = takeInput(words, o);
+    if (!wrong)
+        wrong = checkDestination(o);
+    if (wrong) {
+        error = wrong;
         return std::nullopt;
     }
     return o;
+}
+
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error)
+{
+    using Args = std::vector<std::string>;
+    CommandLine line;
+    // The other commands stand alone; anything else is a render.
+    if (args == Args{"--version"})
+        line.command = CommandLine::Version;
+    else if (args == Args{"--settings"})
+        line.command = CommandLine::Settings;
+    else if (args == Args{"--watch"})
+        line.command = CommandLine::Watch;
+    else if (args == Args{"--watch", "--once"} || args == Args{"--once", "--watch"})
+        line.command = CommandLine::WatchOnce;
+    if (line.command != CommandLine::Render)
+        return line;
+    auto options = parseRenderOptions(args, error);
+    if (!options)
+        return std::nullopt;
+    line.render = std::move(*options);
+    return line;
 }
 
 } // namespace quillon

@@ -32,6 +32,17 @@ struct RenderOptions {
 std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
                                                 std::string& error);
 
+// The whole command line of quillon-render: a render with its options, or one of the commands
+// that stand alone.
+struct CommandLine {
+    enum Command { Render, Settings, Watch, WatchOnce, Version } command = Render;
+    RenderOptions render; // for Render
+};
+
+// On a bad command line returns nothing and sets error to what is wrong (to be followed by the
+// usage, exit code 2).
+std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args, std::string& error);
+
 extern const char* const kRenderUsage;
 
 } // namespace quillon

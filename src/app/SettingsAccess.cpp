@@ -2,6 +2,7 @@
 
 #include "QSettingsStore.h"
 #include "settings/SettingsStore.h"
+#include "settings/SettingsTable.h"
 
 namespace quillon {
 
@@ -34,13 +35,15 @@ bool storeSettings(const TSettings& settings, std::string& error)
 
 std::string describeSettings(const TSettings& s)
 {
-    using namespace settings;
-    auto line = [](const std::string& name, const std::string& value) { return name + "=" + value + "\n"; };
-    std::string text = line(kFontName, s.FontName) + line(kFontSize.name, std::to_string(s.FontSize))
-        + line(kPollingFreq.name, std::to_string(s.PollingFreq)) + line(kPageOrient, s.PageOrient)
-        + line(kPreview, s.Preview ? kOn : kOff) + line(kEmulation, std::string(emulationName(s.Emulation)));
-    for (size_t i = 0; i < s.PeekPaths.size(); ++i)
-        text += line(peekPathName(int(i)), s.PeekPaths[i]);
+    std::string text;
+    for (const settings::StoredValue* value : settings::listOrder()) {
+        if (!value->isPatternList()) {
+            text += std::string(value->name) + "=" + value->text(s) + "\n";
+            continue;
+        }
+        for (size_t i = 0; i < s.PeekPaths.size(); ++i)
+            text += settings::peekPathName(int(i)) + "=" + s.PeekPaths[i] + "\n";
+    }
     return text;
 }
 

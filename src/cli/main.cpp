@@ -10,7 +10,7 @@
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
 #include "TerminalProgress.h"
-#include "WatcherService.h"
+#include "AppFactory.h"
 #include "posix/TempCleanup.h"
 #include "report/ReportProgress.h"
 
@@ -52,14 +52,12 @@ int watchFolders(bool once)
     quillon::SpoolIntake::Hooks hooks;
     hooks.problem = complain;
     hooks.note = complain;
-    quillon::WatcherService watcher(
-        settings, std::make_unique<quillon::CupsPrinter>(std::string(), quillon::DosCodePage::Cp852),
-        progress, hooks);
+    const auto watcher = quillon::makeWatcher(settings, progress, hooks);
     if (once) {
-        watcher.runPass();
+        watcher->runPass();
         return 0;
     }
-    watcher.start(settings.PollingFreq * 1000);
+    watcher->start(settings.PollingFreq * 1000);
     return QCoreApplication::exec();
 }
 
@@ -68,23 +66,20 @@ int watchFolders(bool once)
 int main(int argc, char** argv)
 {
     quillon::removeTemporariesOnSignals();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args == std::vector<std::string>{"--version"}) {
+    std::string error;
+    std::optional<quillon::CommandLine> line =
+        quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    using Mode = quillon::CommandLine::Command;
+    const Mode mode = line ? line->command : Mode::Render;
+    if (mode == Mode::Version) {
         std::printf("quillon-render %s\n", quillon::kVersion);
         return 0;
     }
-    enum class Mode { Render, Settings, Watch, WatchOnce } mode = Mode::Render;
-    if (args == std::vector<std::string>{"--settings"})
-        mode = Mode::Settings;
-    else if (args == std::vector<std::string>{"--watch"})
-        mode = Mode::Watch;
-    else if (args == std::vector<std::string>{"--watch", "--once"} || args == std::vector<std::string>{"--once", "--watch"})
-        mode = Mode::WatchOnce;
 
     std::optional<quillon::RenderOptions> options;
     if (mode == Mode::Render) {
-        std::string error;
-        options = quillon::parseRenderOptions(args, error);
+        if (line)
+            options = std::move(line->render);
         if (!options) {
             std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
             return 2;
@@ -111,6 +106,7 @@ int main(int argc, char** argv)
     case Mode::WatchOnce:
         return watchFolders(mode == Mode::WatchOnce);
     case Mode::Render:
+    case Mode::Version:
         break;
     }
     quillon::TerminalProgress terminal;

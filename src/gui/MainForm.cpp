@@ -1,10 +1,10 @@
 #include "MainForm.h"
 
 #include "AboutForm.h"
+#include "AppFactory.h"
 #include "HelpCommand.h"
 #include "Icons.h"
 #include "ParsForm.h"
-#include "PdfPrinter.h"
 #include "PreviewForm.h"
 #include "SettingsAccess.h"
 #include "TrayMenu.h"
@@ -49,8 +49,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::FramelessWindowHint)
     hooks.beep = [] { QApplication::beep(); };
     hooks.preview = [this](TVxReport& report) { preview(report); };
     hooks.problem = [this](const std::string& message) { problem(message); };
-    m_watcher = std::make_unique<WatcherService>(
-        m_settings, std::make_unique<CupsPrinter>(std::string(), DosCodePage::Cp852), *m_progress, hooks);
+    m_watcher = makeWatcher(m_settings, *m_progress, hooks);
     m_watcher->start(kFirstIntervalMs);
 
     m_menu = new TTrayMenu(this);

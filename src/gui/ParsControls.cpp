@@ -87,7 +87,7 @@ void readControls(const TSettings& s, ParsControls& c)
     if (c.sizeIndex < 0)
         c.sizeIndex = int(c.sizes.size()) - 1;
 
-    c.slider = std::clamp(s.PollingFreq, settings::kPollingFreq.low, settings::kPollingFreq.high);
+    c.slider = settings::kPollingFreq.clamp(s.PollingFreq);
     c.pathLines.clear();
     for (const std::string& p : s.PeekPaths)
         c.pathLines << QString::fromStdString(p);

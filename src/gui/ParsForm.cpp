@@ -68,6 +68,18 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     base.setPointSize(8);
     setFont(base);
 
+    makeIntervalBox();
+    makePathsBox();
+    makeFontBox();
+    makeOptionBoxes();
+    makeButtons();
+
+    FormCreate();
+}
+
+// The polling interval: a slider over the allowed seconds.
+void TParsForm::makeIntervalBox()
+{
     gbPollingFreq = new QGroupBox(QStringLiteral("Częstość próbkowania"), this);
     gbPollingFreq->setGeometry(0, 0, 353, 57);
     TrackBar = new QSlider(Qt::Horizontal, gbPollingFreq);
@@ -79,12 +91,16 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     TrackBar->setTickInterval(1);
     TrackBar->setValue(settings::kPollingFreq.def);
     Label2 = new QLabel(QStringLiteral("[s]"), gbPollingFreq);
-    QFont bold = base;
+    QFont bold = font();
     bold.setBold(true);
     Label2->setFont(bold);
     Label2->setGeometry(296, 25, 54, 17);
     connect(TrackBar, &QSlider::valueChanged, this, [this] { TrackBarChange(); });
+}
 
+// The folder patterns, one a line.
+void TParsForm::makePathsBox()
+{
     gbPeekPaths = new QGroupBox(QStringLiteral("Miejsca przeszukiwania plików do wydruku "), this);
     gbPeekPaths->setGeometry(0, 63, 353, 88);
     mePaths = new QPlainTextEdit(gbPeekPaths);
@@ -92,7 +108,11 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     mePaths->setLineWrapMode(QPlainTextEdit::NoWrap);
     mePaths->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mePaths->setTabChangesFocus(true);
+}
 
+// The font face and size, with a sample of both.
+void TParsForm::makeFontBox()
+{
     gbFont = new QGroupBox(QStringLiteral("Czcionka"), this);
     gbFont->setGeometry(0, 155, 353, 84);
     Bevel1 = new QFrame(gbFont);
@@ -106,7 +126,11 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     cbFontSizes->setGeometry(272, 54, 73, 22);
     connect(fcbFontNames, &QComboBox::currentIndexChanged, this, [this] { UpdateFontSample(); });
     connect(cbFontSizes, &QComboBox::currentIndexChanged, this, [this] { UpdateFontSample(); });
+}
 
+// The page orientation, the preview switch and the printer emulation.
+void TParsForm::makeOptionBoxes()
+{
     gbPageOrient = new QGroupBox(QStringLiteral("Orientacja strony wydruku"), this);
     gbPageOrient->setGeometry(0, 246, 169, 75);
     rbPortrait = new QRadioButton(QStringLiteral("Portret (pionowo)"), gbPageOrient);
@@ -126,7 +150,11 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     gbEmulation->setGeometry(0, 327, 353, 52);
     cbEmulation = new QComboBox(gbEmulation);
     cbEmulation->setGeometry(10, 20, 255, 22);
+}
 
+// Help, About, Cancel and OK along the bottom.
+void TParsForm::makeButtons()
+{
     bbHelp = new QPushButton(themeIcon("help-contents"), QStringLiteral("&Pomoc"), this);
     bbHelp->setGeometry(8, 387, 75, 27);
     bbHelp->setAutoDefault(false);
@@ -143,8 +171,6 @@ TParsForm::TParsForm(TSettings& settings, QWidget* parent) : QDialog(parent), m_
     connect(bbAbout, &QPushButton::clicked, this, [this] { ShowAbout(this); });
     connect(btAnuluj, &QPushButton::clicked, this, &QDialog::reject);
     connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
-
-    FormCreate();
 }
 
 void TParsForm::FormCreate()

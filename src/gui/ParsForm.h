@@ -79,6 +79,12 @@ public:
     void accept() override;
 
 private:
+    // The constructor's steps, top to bottom.
+    void makeIntervalBox();
+    void makePathsBox();
+    void makeFontBox();
+    void makeOptionBoxes();
+    void makeButtons();
     void FormCreate();
     void TrackBarChange();
     void UpdateFontSample();

@@ -100,6 +100,20 @@ TPreviewForm::TPreviewForm(QWidget* parent)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
+    makeToolbar();
+    makePageArea();
+    makeMenus();
+    GotoDialog = new TPreviewGotoDialog(this);
+    connectCommands();
+
+    FormCreate();
+    layoutToolbar();
+    ScrollBox->setFocus();
+}
+
+// The toolbar: the four page buttons, the page label, and the zoom, print and close buttons.
+void TPreviewForm::makeToolbar()
+{
     pnToolbar = new QWidget(this);
     pnToolbar->setContextMenuPolicy(Qt::CustomContextMenu);
     pnToolbar->installEventFilter(this);
@@ -127,7 +141,11 @@ TPreviewForm::TPreviewForm(QWidget* parent)
     ButDopasuj = toolButton(pnToolbar, "zoom-in", QStringLiteral("&Powiększ"), nullptr);
     ButWydrukuj = toolButton(pnToolbar, "document-print", QStringLiteral("&Drukuj"), nullptr);
     ButKoniec = toolButton(pnToolbar, "window-close", QStringLiteral("Zam&knij"), nullptr);
+}
 
+// The scroll box with the sheet and its shadow.
+void TPreviewForm::makePageArea()
+{
     ScrollBox = new TScrollBoxEx(this);
     QPalette area = ScrollBox->viewport()->palette();
     area.setColor(QPalette::Window, kPageAreaColor);
@@ -142,7 +160,11 @@ TPreviewForm::TPreviewForm(QWidget* parent)
     PaintBox2->onPaint = [this](QPainter& p) { PaintBox2Paint(p); };
     PaintBox1->move(5, 5);
     PaintBox2->move(12, 12);
+}
 
+// The general popup menu and the zoom menu, one checkable item a zoom mode.
+void TPreviewForm::makeMenus()
+{
     DopasujPopMenu = new QMenu(this);
     GeneralPopMenu = new QMenu(this);
     IdzDoStrony = GeneralPopMenu->addAction(QStringLiteral("&Idź do strony ..."));
@@ -156,9 +178,10 @@ TPreviewForm::TPreviewForm(QWidget* parent)
         connect(DopasujItems[size_t(i)], &QAction::triggered, this, [this, i] { DopasujMenuItemClick(i); });
     }
     DopasujItems[0]->setChecked(true);
+}
 
-    GotoDialog = new TPreviewGotoDialog(this);
-
+void TPreviewForm::connectCommands()
+{
     connect(sbPageNavigFirst, &QToolButton::clicked, this, &TPreviewForm::sbPageNavigFirstClick);
     connect(sbPageNavigPrior, &QToolButton::clicked, this, &TPreviewForm::sbPageNavigPriorClick);
     connect(sbPageNavigNext, &QToolButton::clicked, this, &TPreviewForm::sbPageNavigNextClick);
@@ -175,10 +198,6 @@ TPreviewForm::TPreviewForm(QWidget* parent)
     };
     connect(pnToolbar, &QWidget::customContextMenuRequested, this, popup(pnToolbar));
     connect(ScrollBox, &QWidget::customContextMenuRequested, this, popup(ScrollBox));
-
-    FormCreate();
-    layoutToolbar();
-    ScrollBox->setFocus();
 }
 
 TPreviewForm::~TPreviewForm() = default;

@@ -116,6 +116,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's steps.
+    void makeToolbar();
+    void makePageArea();
+    void makeMenus();
+    void connectCommands();
     void FormCreate();
     void pnToolbarResize();
     void ScrollBoxKeyDown(QKeyEvent* event);

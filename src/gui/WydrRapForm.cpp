@@ -66,6 +66,27 @@ TWydrRapForm::TWydrRapForm(ReportPrinter* printer, QWidget* parent)
     // Border 5 inside the bevels: the header panels fill the rest.
     const QRect inside = Panel1->rect().adjusted(7, 7, -7, -7);
 
+    makeRangePanel(inside);
+    makePageFields();
+    makePrinterPanel(inside);
+    makeButtons();
+
+    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btAnuluj, &QPushButton::clicked, this, &QDialog::reject);
+    connect(RadioAll, &QRadioButton::clicked, this, &TWydrRapForm::RadioAllClick);
+    connect(RadioCurrent, &QRadioButton::clicked, this, &TWydrRapForm::RadioAllClick);
+    connect(RadioSelected, &QRadioButton::clicked, this, &TWydrRapForm::RadioSelectedClick);
+    connect(BitBtn3, &QPushButton::clicked, this, &TWydrRapForm::BitBtn3Click);
+    runPrinterSetup = [](TWydrRapForm& form) { form.defaultPrinterSetup(); };
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+// What to print: all, the current page or chosen pages.
+void TWydrRapForm::makeRangePanel(const QRect& inside)
+{
     VxHdrPanelZakres = headerPanel(QStringLiteral("Zakres wydruku"), Panel1);
     VxHdrPanelZakres->setMargins(4, 4, 4, 4);
     VxHdrPanelZakres->setGeometry(inside.left(), inside.top(), inside.width(), 134);
@@ -73,7 +94,11 @@ TWydrRapForm::TWydrRapForm(ReportPrinter* printer, QWidget* parent)
     RadioAll->setChecked(true);
     RadioCurrent = radio(QStringLiteral("Wydrukuj &bieżącą stronę"), 60, 145, VxHdrPanelZakres);
     RadioSelected = radio(QStringLiteral("Wydrukuj wyb&rane strony"), 88, 153, VxHdrPanelZakres);
+}
 
+// The first and last page of a chosen range, shown with the third choice only.
+void TWydrRapForm::makePageFields()
+{
     ZakrPanel = new QWidget(VxHdrPanelZakres);
     ZakrPanel->setGeometry(200, 64, 121, 57);
     Label3 = new QLabel(QStringLiteral("od str."), ZakrPanel);
@@ -94,7 +119,11 @@ TWydrRapForm::TWydrRapForm(ReportPrinter* printer, QWidget* parent)
     ZakrPanel->resize(std::max(121, fieldX + 73 + 8), 57);
     ZakrPanel->move(std::min(200, VxHdrPanelZakres->width() - 8 - ZakrPanel->width()), 64);
     ZakrPanel->hide();
+}
 
+// The printer's name and its setup button.
+void TWydrRapForm::makePrinterPanel(const QRect& inside)
+{
     VxHdrPanelDrukarka = headerPanel(QStringLiteral("Drukarka"), Panel1);
     VxHdrPanelDrukarka->setMargins(4, 0, 4, 4);
     VxHdrPanelDrukarka->setGeometry(inside.left(), inside.top() + 134, inside.width(), inside.height() - 134);
@@ -106,25 +135,16 @@ TWydrRapForm::TWydrRapForm(ReportPrinter* printer, QWidget* parent)
     BitBtn3->setGeometry(VxHdrPanelDrukarka->width() - 17 - std::max(73, BitBtn3->sizeHint().width()), 32,
                          std::max(73, BitBtn3->sizeHint().width()), 27);
     PrinterNameLabel->setFixedWidth(BitBtn3->x() - 16 - 6);
+}
 
+void TWydrRapForm::makeButtons()
+{
     btOK = new QPushButton(themeIcon("dialog-ok"), QStringLiteral("O&K"), this);
     btAnuluj = new QPushButton(themeIcon("dialog-cancel"), QStringLiteral("&Anuluj"), this);
     const int buttonWidth = std::max({75, btOK->sizeHint().width(), btAnuluj->sizeHint().width()});
     btOK->setGeometry(360 - 12 - 2 * buttonWidth - 5, 229, buttonWidth, 28);
     btAnuluj->setGeometry(360 - 12 - buttonWidth, 229, buttonWidth, 28);
     btOK->setDefault(true);
-
-    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btAnuluj, &QPushButton::clicked, this, &QDialog::reject);
-    connect(RadioAll, &QRadioButton::clicked, this, &TWydrRapForm::RadioAllClick);
-    connect(RadioCurrent, &QRadioButton::clicked, this, &TWydrRapForm::RadioAllClick);
-    connect(RadioSelected, &QRadioButton::clicked, this, &TWydrRapForm::RadioSelectedClick);
-    connect(BitBtn3, &QPushButton::clicked, this, &TWydrRapForm::BitBtn3Click);
-    runPrinterSetup = [](TWydrRapForm& form) { form.defaultPrinterSetup(); };
-
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    FormCreate();
 }
 
 void TWydrRapForm::FormCreate()

@@ -52,6 +52,11 @@ public:
     std::function<void(TWydrRapForm&)> runPrinterSetup;
 
 private:
+    // The constructor's steps; inside is the main panel's area within its bevels.
+    void makeRangePanel(const QRect& inside);
+    void makePageFields();
+    void makePrinterPanel(const QRect& inside);
+    void makeButtons();
     void FormCreate();
     void RadioAllClick();
     void RadioSelectedClick();

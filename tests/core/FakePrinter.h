@@ -17,6 +17,7 @@ public:
     std::vector<std::string> calls;
     bool refuseBegin = false;
     std::string fullFolder; // begin fails while set: no room for the document there, for now
+    bool serviceDown = false; // begin fails while set: the print service cannot be reached, for now
     int refuseBeginAt = 0; // refuse the n-th begin (1-based); 0: never
     bool refuseEnd = false;
     bool refuseNewPage = false;
@@ -63,7 +64,7 @@ public:
     {
         ++begins;
         calls.push_back("begin");
-        if (refuseBegin || begins == refuseBeginAt || !fullFolder.empty())
+        if (refuseBegin || begins == refuseBeginAt || !fullFolder.empty() || serviceDown)
             return false;
         open = true;
         documents.emplace_back();
@@ -93,7 +94,7 @@ public:
         return true;
     }
     bool printing() const override { return open; }
-    bool lastErrorTransient() const override { return !fullFolder.empty(); }
+    bool lastErrorTransient() const override { return !fullFolder.empty() || serviceDown; }
     std::string lastErrorFullFolder() const override { return fullFolder; }
     DrawingContext* pageSurface() override { return open ? &surface : nullptr; }
 

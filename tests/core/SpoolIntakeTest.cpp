@@ -504,3 +504,63 @@ TEST(SpoolIntake, AFullTemporaryDiskHoldsTheJobWithOnePolishMessageUntilSpaceIsB
     ASSERT_EQ(in.problems.size(), 2u);
     EXPECT_NE(in.problems[1].find("wydruki są wznowione"), std::string::npos);
 }
+
+// While the print service stays away the pause between tries doubles up to five minutes, and no
+// tick before its end tries again; once the service is back the pause is over.
+TEST(SpoolIntake, ThePauseWhileThePrintServiceIsAwayGrowsToItsCap)
+{
+    TempDir dir;
+    Intake in(dir.path());
+    in.settings.PeekPaths = {dir.file("*.prn")};
+    in.settings.PollingFreq = 3;
+    writeSpool(dir.file("job.prn"), "Wiersz\r\n", 1000);
+    in.printer.serviceDown = true;
+    std::vector<int64_t> pauses;
+    for (int tries = 0; tries < 10; ++tries) {
+        in.intake.TimerTimer();
+        ASSERT_EQ(in.printer.begins, tries + 1) << "one try per pause";
+        pauses.push_back(in.intake.retryPauseMs());
+        in.clockMs += pauses.back() - 1;
+        in.intake.TimerTimer(); // a tick just before the pause ends
+        EXPECT_EQ(in.printer.begins, tries + 1) << "tried again before the pause ended";
+        in.clockMs += 1;
+    }
+    EXPECT_EQ(pauses, (std::vector<int64_t>{3000, 6000, 12000, 24000, 48000, 96000, 192000, 300000, 300000, 300000}));
+    EXPECT_TRUE(fs::exists(dir.file("job.prn")));
+    EXPECT_EQ(in.problems.size(), 1u) << "said once while it lasts";
+
+    in.printer.serviceDown = false;
+    in.intake.TimerTimer();
+    EXPECT_EQ(in.printed(), std::vector<std::string>{"Wiersz"});
+    EXPECT_EQ(in.intake.retryPauseMs(), 0);
+}
+
+// A file is claimed before its job reads it: it leaves its name for a claim folder of its own, so
+// another program on the same folder cannot take it meanwhile, and a file written under the same
+// name is a new job.
+TEST(SpoolIntake, ATakenFileIsMovedIntoItsClaimBeforeItIsRead)
+{
+    TempDir dir;
+    writeSpool(dir.file("job.prn"), "Wiersz\r\n", 1000);
+    PosixSpoolFileSystem mine;
+    PosixSpoolFileSystem another; // another program polling the same folder
+    TakeResult result = TakeResult::Unreadable;
+    auto file = mine.take(dir.file("job.prn"), result);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(result, TakeResult::Taken);
+    EXPECT_FALSE(fs::exists(dir.file("job.prn"))) << "read where it stands, not claimed";
+    std::vector<std::string> claimed;
+    for (const auto& claim : fs::directory_iterator(dir.file(".quillon-claimed")))
+        for (const auto& f : fs::directory_iterator(claim.path()))
+            claimed.push_back(f.path().filename().string());
+    EXPECT_EQ(claimed, std::vector<std::string>{"job.prn"});
+    EXPECT_FALSE(another.take(dir.file("job.prn"), result));
+    EXPECT_EQ(result, TakeResult::Gone);
+    EXPECT_TRUE(another.reclaim(dir.path(), "*.prn").empty()) << "a running job's claim is locked";
+
+    EXPECT_EQ(file->identity().path, dir.file("job.prn")) << "known by the name it was found under";
+    char text[8] = {};
+    EXPECT_EQ(file->readAt(0, text, sizeof text), 8u);
+    ASSERT_TRUE(mine.remove(*file));
+    EXPECT_FALSE(fs::exists(dir.file(".quillon-claimed")));
+}

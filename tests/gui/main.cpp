@@ -1,5 +1,5 @@
 // GoogleTest main for the window tests: a widget application on the offscreen platform, in a
-// private home.
+// private home, with no modal window left waiting for an answer.
 
 #include "AppPaths.h"
 
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui/ModalGuard.h"
 #include "platform/PrivateHome.h"
 
 #include <cstdlib>
@@ -19,5 +20,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     quillon::setApplicationNames();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
+    auto* guard = new quillon::test::ModalGuard;
+    listeners.Append(guard);
+    const int result = RUN_ALL_TESTS();
+    delete listeners.Release(guard); // its timer goes before the application
+    return result;
 }

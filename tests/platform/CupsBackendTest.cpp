@@ -2,7 +2,7 @@
 // queue (here a capture queue), in a real scheduler that runs the backend as its own
 // unprivileged user.
 
-#include "CupsScheduler.h"
+#include "CupsTest.h"
 #include "PdfTools.h"
 #include "core/TestFiles.h"
 
@@ -28,23 +28,16 @@ namespace {
 const std::string kPolishCp852 = "Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4";
 const std::string kPolishUtf8 = "Zażółć gęślą jaźń";
 
-class CupsBackend : public ::testing::Test {
+class CupsBackend : public CupsTest {
 protected:
+    CupsBackend() : CupsTest({{"paper", false}}) {}
     void SetUp() override
     {
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "the private scheduler needs root";
-        ASSERT_TRUE(cups.ok()) << cups.error();
+        CupsTest::SetUp();
+        if (!ready())
+            return;
         ASSERT_TRUE(cups.installBackend(QUILLON_BACKEND, "quillon")) << cups.error();
-        ASSERT_TRUE(cups.addQueue("paper", false)) << cups.error();
         ASSERT_TRUE(cups.addDeviceQueue("DOS", "quillon:/paper")) << cups.error();
-    }
-
-    std::string spool(const std::string& name, const std::string& bytes)
-    {
-        const std::string path = dir.file(name);
-        writeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-        return path;
     }
 
     // lp's job id (DOS-7 gives 7); 0 when lp refused.
@@ -80,9 +73,6 @@ protected:
         } while (std::chrono::steady_clock::now() < deadline);
         return out;
     }
-
-    CupsScheduler cups;
-    TempDir dir;
 };
 
 std::string pagesOf(const std::string& firstLine, int pages)

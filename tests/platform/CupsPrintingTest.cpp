@@ -1,7 +1,7 @@
 // Printing on paper: documents handed to a real CUPS scheduler and captured by its backend.
 
 #include "core/TestFiles.h"
-#include "CupsScheduler.h"
+#include "CupsTest.h"
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
@@ -22,26 +22,9 @@ using namespace quillon::test;
 
 namespace {
 
-class CupsPrinting : public ::testing::Test {
+class CupsPrinting : public CupsTest {
 protected:
-    void SetUp() override
-    {
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "the private scheduler runs its backend as root";
-        ASSERT_TRUE(cups.ok()) << cups.error();
-        ASSERT_TRUE(cups.addQueue("capture", true)) << cups.error();
-        ASSERT_TRUE(cups.addQueue("spare", false)) << cups.error();
-    }
-
-    std::string spool(const std::string& name, const std::string& text)
-    {
-        std::string path = dir.file(name);
-        writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-        return path;
-    }
-
-    CupsScheduler cups;
-    TempDir dir;
+    CupsPrinting() : CupsTest({{"capture", true}, {"spare", false}}) {}
 };
 
 std::string lines(int n)

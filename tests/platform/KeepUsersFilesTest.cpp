@@ -178,3 +178,17 @@ TEST_F(FullDisk, TheSkipListKeepsItsEntriesWhenItCannotBeStored)
     FileSkipList again(dir.file("full/skipped"));
     EXPECT_TRUE(again.contains(kept));
 }
+
+// A temporary folder that does not exist (TMPDIR set wrong) is an error for what needs one and
+// no matter for what does not; the program never aborts on it.
+TEST(KeepUsersFiles, AMissingTemporaryFolderIsAClearErrorNotACrash)
+{
+    TempDir dir;
+    const std::map<QString, QString> env{{"TMPDIR", "/nonexistent-quillon-tmp"}};
+    RenderRun png = runRender({qs(kShowcase), "-o", qs(dir.file("page.png"))}, env);
+    EXPECT_EQ(png.exitCode, 1) << png.err;
+    EXPECT_NE(png.err.find("cannot create a temporary folder"), std::string::npos) << png.err;
+    RenderRun pdf = runRender({qs(kShowcase), "-o", qs(dir.file("out.pdf"))}, env);
+    EXPECT_EQ(pdf.exitCode, 0) << pdf.err;
+    EXPECT_TRUE(fs::exists(dir.file("out.pdf")));
+}

@@ -3,6 +3,7 @@
 #include "core/TestFiles.h"
 #include "PdfTools.h"
 #include "RenderProcess.h"
+#include "PdfPrinter.h"
 #include "posix/PosixFileAccess.h"
 #include "report/ReportPrinter.h"
 #include "report/ReportProgress.h"
@@ -13,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -154,4 +158,61 @@ TEST(PrintToPdf, BadStoresAndRangesAreRefused)
     EXPECT_EQ(render({q(dir.file("bad.vxr")), "-o", q(dir.file("bad.pdf"))}, &err), 1);
     EXPECT_NE(err.find("Plik raportowy jest uszkodzony"), std::string::npos) << err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.pdf")));
+}
+
+namespace {
+
+// A PDF printer whose documents go to /dev/full: every write of the PDF fails with ENOSPC, as on
+// a full disk, without a file system of its own (which would need root).
+class FullDevicePrinter final : public PdfPrinter {
+public:
+    explicit FullDevicePrinter(const std::string& folder) : PdfPrinter(DosCodePage::Cp852, 600)
+    {
+        setBaseLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
+                                  QPageLayout::Millimeter));
+        m_docFolder = folder;
+    }
+    ~FullDevicePrinter() override
+    {
+        closeWriter();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool selectDefaultPrinter() override { return true; }
+    int delivered = 0;
+
+protected:
+    int documentFile() override
+    {
+        if (m_fd < 0)
+            m_fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        return m_fd;
+    }
+    bool deliver(int, int64_t) override
+    {
+        ++delivered;
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace
+
+TEST(PrintToPdf, AFailedWriteOfThePrintDocumentFailsTheDocumentAndSaysWhy)
+{
+    for (const std::string folder : {"", "/var/tmp"}) {
+        FullDevicePrinter printer(folder);
+        ASSERT_TRUE(printer.beginDoc()) << printer.lastError();
+        const std::string text(2000, 'x'); // more than Qt's writer keeps in memory
+        std::vector<int32_t> dx(text.size(), 254);
+        printer.pageSurface()->extTextOutA({0, 423}, 0, nullptr, text, {dx.data(), dx.size()});
+        EXPECT_FALSE(printer.endDoc()) << "a document that was not written whole is no document";
+        EXPECT_EQ(printer.delivered, 0) << "nothing cut off is handed on";
+        EXPECT_EQ(printer.lastError(), "cannot write the print document: No space left on device");
+        // Where the documents' folder is known, a full disk there is a pause, not a failure.
+        EXPECT_EQ(printer.lastErrorTransient(), !folder.empty());
+        EXPECT_EQ(printer.lastErrorFullFolder(), folder);
+    }
 }

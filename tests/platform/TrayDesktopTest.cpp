@@ -2,7 +2,7 @@
 // with the private CUPS scheduler. The icon is found and clicked as a user would, with xdotool.
 
 #include "core/TestFiles.h"
-#include "CupsScheduler.h"
+#include "CupsTest.h"
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
@@ -26,25 +26,21 @@ struct IconPlace {
     int y = 0;
 };
 
-class TrayDesktop : public ::testing::Test {
+class TrayDesktop : public CupsTest {
 protected:
     void SetUp() override
     {
         if (const QString missing = XDesktop::missingTool({"trayer"}); !missing.isEmpty())
             GTEST_SKIP() << missing.toStdString() << " is not installed (apt-get install xvfb trayer openbox xdotool x11-utils)";
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "the private scheduler runs its backend as root";
-        ASSERT_TRUE(cups.ok()) << cups.error();
-        ASSERT_TRUE(cups.addQueue("capture", true)) << cups.error();
-        for (const char* d : {"home", "config/Terlo", "data", "spool"})
-            fs::create_directories(dir.file(d));
+        CupsTest::SetUp();
+        if (!ready())
+            return;
+        env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : privateHome())
+            env.insert(name, value);
+        fs::create_directories(dir.file("spool"));
         std::ofstream(dir.file("config/Terlo/QuillonPrint.conf"))
             << "[General]\nPollingFreq=2\nPreview=OFF\nPeekPath0=" << dir.file("spool/*.prn") << "\n";
-
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", qs(dir.file("home")));
-        env.insert("XDG_CONFIG_HOME", qs(dir.file("config")));
-        env.insert("XDG_DATA_HOME", qs(dir.file("data")));
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // the icon docks into trayer, not a desktop shell
         env.remove("WAYLAND_DISPLAY");
@@ -113,8 +109,6 @@ protected:
         return shown;
     }
 
-    CupsScheduler cups;
-    TempDir dir;
     QProcessEnvironment env;
     XDesktop desktop;
     std::unique_ptr<QProcess> trayHost, program;

@@ -2,7 +2,7 @@
 // scheduler, each exactly once.
 
 #include "core/TestFiles.h"
-#include "CupsScheduler.h"
+#include "CupsTest.h"
 #include "PdfTools.h"
 #include "RenderProcess.h"
 
@@ -17,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -29,19 +30,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Watch : public ::testing::Test {
+class Watch : public CupsTest {
 protected:
     void SetUp() override
     {
-        if (::geteuid() != 0)
-            GTEST_SKIP() << "the private scheduler runs its backend as root";
-        ASSERT_TRUE(cups.ok()) << cups.error();
-        ASSERT_TRUE(cups.addQueue("capture", true)) << cups.error();
-        for (const char* d : {"home", "config/Terlo", "data", "a", "b"})
+        CupsTest::SetUp();
+        if (!ready())
+            return;
+        for (const char* d : {"a", "b"})
             fs::create_directories(dir.file(d));
-        env = {{"HOME", qs(dir.file("home"))},
-               {"XDG_CONFIG_HOME", qs(dir.file("config"))},
-               {"XDG_DATA_HOME", qs(dir.file("data"))}};
+        env = privateHome();
     }
 
     void configure(const std::vector<std::string>& patterns, int pollingFreq = 2)
@@ -106,8 +104,6 @@ protected:
         return said;
     }
 
-    CupsScheduler cups;
-    TempDir dir;
     std::map<QString, QString> env;
 };
 
@@ -173,23 +169,30 @@ TEST_F(Watch, APatternThatIsNotAFullPathIsPassedOverWithOneMessage)
     EXPECT_EQ(cups.waitForJobs("capture", 2, 1000).size(), 1u);
 }
 
+// Each file dropped into folder b is printed by a pass that came to folder a first, so the passes
+// are counted by the jobs of b.
 TEST_F(Watch, AFileIsTakenOnlyAfterItsWriterClosedIt)
 {
-    configure({dir.file("a/*.prn")}, 2);
+    configure({dir.file("a/*.prn"), dir.file("b/*.prn")}, 2);
     const std::string path = dir.file("a/slow.prn");
-    QProcess writer;
-    writer.start("bash", {"-c", "exec 3>>\"$0\"; printf 'CZESC-1 ' >&3; sleep 5; printf 'CZESC-2' >&3", qs(path)});
-    ASSERT_TRUE(writer.waitForStarted());
+    const int writer = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); // not the watcher's
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "CZESC-1 ", 8), 8);
     auto watcher = startWatcher();
-    QThread::msleep(4000); // two polls while the writer holds the file
-    EXPECT_TRUE(cups.waitForJobs("capture", 1, 10).empty());
+    for (size_t pass = 1; pass <= 2; ++pass) {
+        drop("b/pass" + std::to_string(pass) + ".prn", "PRZEBIEG");
+        ASSERT_EQ(cups.waitForJobs("capture", pass, 15000).size(), pass) << "no pass while the writer holds a/slow.prn";
+    }
     EXPECT_TRUE(fs::exists(path));
-    ASSERT_TRUE(writer.waitForFinished(10000));
-    auto jobs = cups.waitForJobs("capture", 1, 15000);
-    ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_NE(pdfText(jobs[0].documentPath).find("CZESC-1 CZESC-2"), std::string::npos);
-    QThread::msleep(2500);
-    EXPECT_EQ(cups.waitForJobs("capture", 2, 10).size(), 1u);
+    ASSERT_EQ(::write(writer, "CZESC-2", 7), 7);
+    ::close(writer);
+    auto jobs = cups.waitForJobs("capture", 3, 15000);
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_NE(pdfText(jobs[2].documentPath).find("CZESC-1 CZESC-2"), std::string::npos);
+    drop("b/pass3.prn", "PRZEBIEG"); // one more pass: the file is not taken again
+    EXPECT_EQ(cups.waitForJobs("capture", 4, 15000).size(), 4u);
+    EXPECT_EQ(cups.waitForJobs("capture", 5, 10).size(), 4u);
+    EXPECT_FALSE(fs::exists(path));
     watcher->kill();
     watcher->waitForFinished();
 }
@@ -250,14 +253,15 @@ TEST_F(Watch, WhileThePrintServiceIsAwayFilesWaitAndPrintAfterwards)
     const std::string away = cups.socketPath() + ".away";
     ASSERT_EQ(::rename(cups.socketPath().c_str(), away.c_str()), 0);
     drop("a/waits.prn", "CZEKA-NA-DRUKARKE");
-    QThread::msleep(7000); // a few tries
+    QString err = waitForSaying(*watcher, "Nie można połączyć się z usługą drukowania", 30000);
+    ASSERT_TRUE(err.contains("Nie można połączyć")) << err.toStdString();
     EXPECT_TRUE(fs::exists(dir.file("a/waits.prn"))) << "the file stays where it was";
     EXPECT_FALSE(fs::exists(dir.file("a/waits.prn.failed")));
     ASSERT_EQ(::rename(away.c_str(), cups.socketPath().c_str()), 0);
     auto jobs = cups.waitForJobs("capture", 1, 30000);
     watcher->kill();
     watcher->waitForFinished();
-    const QString err = QString::fromUtf8(watcher->readAllStandardError());
+    err += QString::fromUtf8(watcher->readAllStandardError());
     ASSERT_EQ(jobs.size(), 1u) << err.toStdString();
     EXPECT_NE(pdfText(jobs[0].documentPath).find("CZEKA-NA-DRUKARKE"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.file("a/waits.prn")));
@@ -324,10 +328,17 @@ TEST_F(Watch, TwoWatchersAndFourWritersPrintEveryFileAndLineExactlyOnce)
     }
     for (auto& w : writers)
         ASSERT_TRUE(w->waitForFinished(240000));
-    // Until both folders are empty, then one more poll: nothing must follow.
-    for (int waited = 0; waited < 120 && !(fs::is_empty(dir.file("a")) && fs::is_empty(dir.file("b"))); ++waited)
-        QThread::msleep(1000);
-    QThread::msleep(3000);
+    // Until both folders are empty, then one more pass (a last file taken): nothing must follow.
+    auto waitUntil = [](const std::function<bool()>& done, int timeoutMs) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < timeoutMs)
+            QThread::msleep(100);
+        return done();
+    };
+    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(dir.file("a")) && fs::is_empty(dir.file("b")); }, 120000));
+    drop("a/last.prn", "OSTATNI");
+    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(dir.file("a")); }, 30000)) << "no pass after the writers";
     for (auto* watcher : {first.get(), second.get()}) {
         watcher->terminate();
         watcher->waitForFinished();

@@ -144,8 +144,42 @@ private:
     void setBkMode(int mode);
 
     void textOut(std::span<const uint8_t> record, bool wide);
+    // The count advances in bytes (each followed by a dy when withDy) on dc, their sum in the
+    // picture's units added to logicalAdvance.
+    std::vector<int32_t> mapAdvances(std::span<const uint8_t> bytes, uint32_t count, bool withDy,
+                                     int64_t& logicalAdvance) const;
     void poly(std::span<const uint8_t> record, bool closed, bool shortPoints);
     void stretchDiBits(std::span<const uint8_t> record);
+
+    // One record as its handler gets it: its type, its bytes, and a reader past type and size.
+    struct Record {
+        uint32_t type;
+        std::span<const uint8_t> bytes;
+        ByteReader& in;
+    };
+    using Handler = void (Player::*)(Record);
+    static constexpr uint32_t kHandledTypes = EMR_EXTCREATEPEN + 1; // the highest type handled, and one
+    static const std::array<Handler, kHandledTypes>& handlers();
+    bool validIndex(uint32_t index) const;
+
+    void createFont(Record r);
+    void createPen(Record r);
+    void extCreatePen(Record r);
+    void createBrush(Record r);
+    void selectObject(Record r);
+    void deleteObject(Record r);
+    void textValue(Record r); // text alignment and colour, background colour and mode
+    void setMapMode(Record r);
+    void setExtent(Record r);
+    void setOrigin(Record r);
+    void saveDc(Record r);
+    void restoreDc(Record r);
+    void moveTo(Record r);
+    void lineTo(Record r);
+    void rectangle(Record r);
+    void polyRecord(Record r);
+    void textRecord(Record r);
+    void bitmapRecord(Record r);
 
     DrawingContext& m_dc;
     Point m_origin;
@@ -334,6 +368,27 @@ void Player::restoreState(const PictureState& saved)
     updateTransform();
 }
 
+std::vector<int32_t> Player::mapAdvances(std::span<const uint8_t> bytes, uint32_t count, bool withDy,
+                                         int64_t& logicalAdvance) const
+{
+    // Advances are mapped through their running sum so that rounding never accumulates.
+    ByteReader dxIn(bytes);
+    std::vector<int32_t> dx(count);
+    double total = 0.0;
+    int32_t previous = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int32_t d = dxIn.i32();
+        if (withDy)
+            dxIn.i32();
+        logicalAdvance += d;
+        total += double(d) * std::abs(m_scaleX);
+        int32_t position = toCoordinate(total);
+        dx[i] = position - previous;
+        previous = position;
+    }
+    return dx;
+}
+
 void Player::textOut(std::span<const uint8_t> record, bool wide)
 {
     ByteReader in(record);
@@ -357,25 +412,11 @@ void Player::textOut(std::span<const uint8_t> record, bool wide)
     if (m_state.updateCp)
         ref = m_state.position;
 
-    std::vector<int32_t> dx;
     int64_t logicalAdvance = 0;
-    if (offDx != 0 && count > 0) {
-        // Advances are mapped through their running sum so that rounding never accumulates.
-        ByteReader dxIn(record.subspan(offDx, size_t(count * dxStride)));
-        dx.resize(count);
-        double total = 0.0;
-        int32_t previous = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            int32_t d = dxIn.i32();
-            if (dxStride == 8)
-                dxIn.i32();
-            logicalAdvance += d;
-            total += double(d) * std::abs(m_scaleX);
-            int32_t position = toCoordinate(total);
-            dx[i] = position - previous;
-            previous = position;
-        }
-    }
+    const std::vector<int32_t> dx =
+        offDx != 0 && count > 0 ? mapAdvances(record.subspan(offDx, size_t(count * dxStride)), count, dxStride == 8,
+                                              logicalAdvance)
+                                : std::vector<int32_t>();
 
     Rect clip;
     const Rect* clipPtr = nullptr;
@@ -451,193 +492,231 @@ void Player::stretchDiBits(std::span<const uint8_t> record)
                         dots->bitmap());
 }
 
+// Every record handler relies on the same rules, checked once before it is called: the record
+// lies whole inside the picture, is at least its type and size long (8 bytes) and a multiple of
+// four; in is positioned after those two fields and ends with the record. A handler reads what
+// it needs and acts only when in.ok(): a record too short for its fields is passed over, never
+// read beyond. An object index names a slot of the picture's own table (1 to nHandles - 1).
+bool Player::validIndex(uint32_t index) const
+{
+    return index != 0 && index < m_handles.size();
+}
+
+void Player::createFont(Record r)
+{
+    uint32_t index = r.in.u32();
+    // A plain LOGFONTW or one of the larger forms that start with it.
+    LogFont font = readLogFont(r.in);
+    if (!r.in.ok() || !validIndex(index))
+        return;
+    font.height = mapLength(font.height, m_scaleY);
+    font.width = mapLength(font.width, m_scaleX);
+    createObject(index, KindFont, m_dc.createFont(font));
+}
+
+void Player::createPen(Record r)
+{
+    uint32_t index = r.in.u32();
+    LogPen pen = readLogPen(r.in);
+    if (!r.in.ok() || !validIndex(index))
+        return;
+    pen.width = mapLength(pen.width, m_scaleX);
+    createObject(index, KindPen, m_dc.createPen(pen));
+}
+
+void Player::extCreatePen(Record r)
+{
+    // 8 ihPen, 12 offBmi, 16 cbBmi, 20 offBits, 24 cbBits, 28 LOGPEN_EX: style, width,
+    // brush style, colour, hatch, ...
+    uint32_t index = r.in.u32();
+    r.in.skip(16);
+    LogPen pen;
+    uint32_t style = r.in.u32();
+    pen.width = r.in.i32();
+    uint32_t brushStyle = r.in.u32();
+    pen.color = r.in.u32();
+    if (!r.in.ok() || !validIndex(index))
+        return;
+    pen.style = brushStyle == kBsNull ? kPsNull : (style & 0x0F);
+    pen.width = mapLength(pen.width, m_scaleX);
+    createObject(index, KindPen, m_dc.createPen(pen));
+}
+
+void Player::createBrush(Record r)
+{
+    uint32_t index = r.in.u32();
+    LogBrush brush = readLogBrush(r.in);
+    if (!r.in.ok() || !validIndex(index))
+        return;
+    createObject(index, KindBrush, m_dc.createBrush(brush));
+}
+
+void Player::selectObject(Record r)
+{
+    uint32_t index = r.in.u32();
+    if (r.in.ok())
+        selectPictureObject(index);
+}
+
+void Player::deleteObject(Record r)
+{
+    uint32_t index = r.in.u32();
+    if (r.in.ok() && validIndex(index))
+        releaseSlot(index);
+}
+
+void Player::textValue(Record r)
+{
+    uint32_t v = r.in.u32();
+    if (!r.in.ok())
+        return;
+    if (r.type == EMR_SETTEXTALIGN)
+        setTextAlign(v);
+    else if (r.type == EMR_SETTEXTCOLOR)
+        setTextColor(v & 0x00FFFFFF);
+    else if (r.type == EMR_SETBKCOLOR)
+        setBkColor(v & 0x00FFFFFF);
+    else if (v == uint32_t(kTransparent) || v == uint32_t(kOpaque)) // EMR_SETBKMODE
+        setBkMode(int(v));
+}
+
+void Player::setMapMode(Record r)
+{
+    uint32_t v = r.in.u32();
+    if (r.in.ok() && v >= uint32_t(kMmText) && v <= uint32_t(kMmAnisotropic)) {
+        m_state.mapping.mode = int(v);
+        updateTransform();
+    }
+}
+
+void Player::setExtent(Record r)
+{
+    Size s;
+    s.cx = r.in.i32();
+    s.cy = r.in.i32();
+    // Extents count only in the scalable modes, and never with a zero.
+    int mode = m_state.mapping.mode;
+    if (!r.in.ok() || s.cx == 0 || s.cy == 0 || (mode != kMmIsotropic && mode != kMmAnisotropic))
+        return;
+    (r.type == EMR_SETWINDOWEXTEX ? m_state.mapping.windowExt : m_state.mapping.viewportExt) = s;
+    updateTransform();
+}
+
+void Player::setOrigin(Record r)
+{
+    Point p = readPoint(r.in);
+    if (!r.in.ok())
+        return;
+    (r.type == EMR_SETWINDOWORGEX ? m_state.mapping.windowOrg : m_state.mapping.viewportOrg) = p;
+    updateTransform();
+}
+
+void Player::saveDc(Record)
+{
+    if (m_saved.size() < kMaxSavedStates)
+        m_saved.push_back(m_state);
+}
+
+void Player::restoreDc(Record r)
+{
+    int32_t which = r.in.i32();
+    if (!r.in.ok())
+        return;
+    size_t depth = m_saved.size();
+    size_t keep;
+    if (which < 0 && uint64_t(-int64_t(which)) <= depth)
+        keep = depth - size_t(-int64_t(which));
+    else if (which > 0 && uint64_t(which) <= depth)
+        keep = size_t(which) - 1;
+    else
+        return;
+    PictureState saved = m_saved[keep];
+    m_saved.resize(keep);
+    restoreState(saved);
+}
+
+void Player::moveTo(Record r)
+{
+    Point p = readPoint(r.in);
+    if (!r.in.ok())
+        return;
+    m_state.position = p;
+    m_dc.moveTo(map(p));
+    m_dcPositionValid = true;
+}
+
+void Player::lineTo(Record r)
+{
+    Point p = readPoint(r.in);
+    if (!r.in.ok())
+        return;
+    if (!m_dcPositionValid)
+        m_dc.moveTo(map(m_state.position));
+    m_dc.lineTo(map(p));
+    m_state.position = p;
+    m_dcPositionValid = true;
+}
+
+void Player::rectangle(Record r)
+{
+    Rect rect = readRect(r.in);
+    if (r.in.ok())
+        m_dc.rectangle(mapRect(rect));
+}
+
+void Player::polyRecord(Record r)
+{
+    poly(r.bytes, r.type == EMR_POLYGON || r.type == EMR_POLYGON16,
+         r.type == EMR_POLYLINE16 || r.type == EMR_POLYGON16);
+}
+
+void Player::textRecord(Record r)
+{
+    textOut(r.bytes, r.type == EMR_EXTTEXTOUTW);
+}
+
+void Player::bitmapRecord(Record r)
+{
+    stretchDiBits(r.bytes);
+}
+
+// The records the player honours, by type; any other record (or a stray header) is passed over.
+const std::array<Player::Handler, Player::kHandledTypes>& Player::handlers()
+{
+    static const std::array<Handler, kHandledTypes> table = [] {
+        std::array<Handler, kHandledTypes> t{};
+        t[EMR_EXTCREATEFONTINDIRECTW] = &Player::createFont;
+        t[EMR_CREATEPEN] = &Player::createPen;
+        t[EMR_EXTCREATEPEN] = &Player::extCreatePen;
+        t[EMR_CREATEBRUSHINDIRECT] = &Player::createBrush;
+        t[EMR_SELECTOBJECT] = &Player::selectObject;
+        t[EMR_DELETEOBJECT] = &Player::deleteObject;
+        for (uint32_t type : {EMR_SETTEXTALIGN, EMR_SETTEXTCOLOR, EMR_SETBKCOLOR, EMR_SETBKMODE})
+            t[type] = &Player::textValue;
+        t[EMR_SETMAPMODE] = &Player::setMapMode;
+        t[EMR_SETWINDOWEXTEX] = t[EMR_SETVIEWPORTEXTEX] = &Player::setExtent;
+        t[EMR_SETWINDOWORGEX] = t[EMR_SETVIEWPORTORGEX] = &Player::setOrigin;
+        t[EMR_SAVEDC] = &Player::saveDc;
+        t[EMR_RESTOREDC] = &Player::restoreDc;
+        t[EMR_MOVETOEX] = &Player::moveTo;
+        t[EMR_LINETO] = &Player::lineTo;
+        t[EMR_RECTANGLE] = &Player::rectangle;
+        for (uint32_t type : {EMR_POLYLINE, EMR_POLYGON, EMR_POLYLINE16, EMR_POLYGON16})
+            t[type] = &Player::polyRecord;
+        t[EMR_EXTTEXTOUTA] = t[EMR_EXTTEXTOUTW] = &Player::textRecord;
+        t[EMR_STRETCHDIBITS] = &Player::bitmapRecord;
+        return t;
+    }();
+    return table;
+}
+
 void Player::play(uint32_t type, std::span<const uint8_t> record)
 {
+    if (type >= kHandledTypes || !handlers()[type])
+        return;
     ByteReader in(record);
     in.skip(kRecordStartSize);
-    switch (type) {
-    case EMR_EXTCREATEFONTINDIRECTW: {
-        uint32_t index = in.u32();
-        // A plain LOGFONTW or one of the larger forms that start with it.
-        LogFont font = readLogFont(in);
-        if (!in.ok() || index == 0 || index >= m_handles.size())
-            return;
-        font.height = mapLength(font.height, m_scaleY);
-        font.width = mapLength(font.width, m_scaleX);
-        createObject(index, KindFont, m_dc.createFont(font));
-        return;
-    }
-    case EMR_CREATEPEN: {
-        uint32_t index = in.u32();
-        LogPen pen = readLogPen(in);
-        if (!in.ok() || index == 0 || index >= m_handles.size())
-            return;
-        pen.width = mapLength(pen.width, m_scaleX);
-        createObject(index, KindPen, m_dc.createPen(pen));
-        return;
-    }
-    case EMR_EXTCREATEPEN: {
-        // 8 ihPen, 12 offBmi, 16 cbBmi, 20 offBits, 24 cbBits, 28 LOGPEN_EX: style, width,
-        // brush style, colour, hatch, ...
-        uint32_t index = in.u32();
-        in.skip(16);
-        LogPen pen;
-        uint32_t style = in.u32();
-        pen.width = in.i32();
-        uint32_t brushStyle = in.u32();
-        pen.color = in.u32();
-        if (!in.ok() || index == 0 || index >= m_handles.size())
-            return;
-        pen.style = brushStyle == kBsNull ? kPsNull : (style & 0x0F);
-        pen.width = mapLength(pen.width, m_scaleX);
-        createObject(index, KindPen, m_dc.createPen(pen));
-        return;
-    }
-    case EMR_CREATEBRUSHINDIRECT: {
-        uint32_t index = in.u32();
-        LogBrush brush = readLogBrush(in);
-        if (!in.ok() || index == 0 || index >= m_handles.size())
-            return;
-        createObject(index, KindBrush, m_dc.createBrush(brush));
-        return;
-    }
-    case EMR_SELECTOBJECT: {
-        uint32_t index = in.u32();
-        if (in.ok())
-            selectPictureObject(index);
-        return;
-    }
-    case EMR_DELETEOBJECT: {
-        uint32_t index = in.u32();
-        if (in.ok() && index != 0 && index < m_handles.size())
-            releaseSlot(index);
-        return;
-    }
-    case EMR_SETTEXTALIGN: {
-        uint32_t v = in.u32();
-        if (in.ok())
-            setTextAlign(v);
-        return;
-    }
-    case EMR_SETTEXTCOLOR: {
-        uint32_t v = in.u32();
-        if (in.ok())
-            setTextColor(v & 0x00FFFFFF);
-        return;
-    }
-    case EMR_SETBKCOLOR: {
-        uint32_t v = in.u32();
-        if (in.ok())
-            setBkColor(v & 0x00FFFFFF);
-        return;
-    }
-    case EMR_SETBKMODE: {
-        uint32_t v = in.u32();
-        if (in.ok() && (v == uint32_t(kTransparent) || v == uint32_t(kOpaque)))
-            setBkMode(int(v));
-        return;
-    }
-    case EMR_SETMAPMODE: {
-        uint32_t v = in.u32();
-        if (in.ok() && v >= uint32_t(kMmText) && v <= uint32_t(kMmAnisotropic)) {
-            m_state.mapping.mode = int(v);
-            updateTransform();
-        }
-        return;
-    }
-    case EMR_SETWINDOWEXTEX:
-    case EMR_SETVIEWPORTEXTEX: {
-        Size s;
-        s.cx = in.i32();
-        s.cy = in.i32();
-        // Extents count only in the scalable modes, and never with a zero.
-        int mode = m_state.mapping.mode;
-        if (!in.ok() || s.cx == 0 || s.cy == 0 || (mode != kMmIsotropic && mode != kMmAnisotropic))
-            return;
-        (type == EMR_SETWINDOWEXTEX ? m_state.mapping.windowExt : m_state.mapping.viewportExt) = s;
-        updateTransform();
-        return;
-    }
-    case EMR_SETWINDOWORGEX:
-    case EMR_SETVIEWPORTORGEX: {
-        Point p = readPoint(in);
-        if (!in.ok())
-            return;
-        (type == EMR_SETWINDOWORGEX ? m_state.mapping.windowOrg : m_state.mapping.viewportOrg) = p;
-        updateTransform();
-        return;
-    }
-    case EMR_SAVEDC:
-        if (m_saved.size() < kMaxSavedStates)
-            m_saved.push_back(m_state);
-        return;
-    case EMR_RESTOREDC: {
-        int32_t which = in.i32();
-        if (!in.ok())
-            return;
-        size_t depth = m_saved.size();
-        size_t keep;
-        if (which < 0 && uint64_t(-int64_t(which)) <= depth)
-            keep = depth - size_t(-int64_t(which));
-        else if (which > 0 && uint64_t(which) <= depth)
-            keep = size_t(which) - 1;
-        else
-            return;
-        PictureState saved = m_saved[keep];
-        m_saved.resize(keep);
-        restoreState(saved);
-        return;
-    }
-    case EMR_MOVETOEX: {
-        Point p = readPoint(in);
-        if (!in.ok())
-            return;
-        m_state.position = p;
-        m_dc.moveTo(map(p));
-        m_dcPositionValid = true;
-        return;
-    }
-    case EMR_LINETO: {
-        Point p = readPoint(in);
-        if (!in.ok())
-            return;
-        if (!m_dcPositionValid)
-            m_dc.moveTo(map(m_state.position));
-        m_dc.lineTo(map(p));
-        m_state.position = p;
-        m_dcPositionValid = true;
-        return;
-    }
-    case EMR_RECTANGLE: {
-        Rect r = readRect(in);
-        if (in.ok())
-            m_dc.rectangle(mapRect(r));
-        return;
-    }
-    case EMR_POLYLINE:
-        poly(record, false, false);
-        return;
-    case EMR_POLYGON:
-        poly(record, true, false);
-        return;
-    case EMR_POLYLINE16:
-        poly(record, false, true);
-        return;
-    case EMR_POLYGON16:
-        poly(record, true, true);
-        return;
-    case EMR_EXTTEXTOUTA:
-        textOut(record, false);
-        return;
-    case EMR_EXTTEXTOUTW:
-        textOut(record, true);
-        return;
-    case EMR_STRETCHDIBITS:
-        stretchDiBits(record);
-        return;
-    default:
-        return; // records the player does not know (or a stray header) are passed over
-    }
+    (this->*handlers()[type])(Record{type, record, in});
 }
 
 void Player::finish()

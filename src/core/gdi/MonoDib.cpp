@@ -87,8 +87,20 @@ void writeMonoBitmap(ByteWriter& out, const Rect& bounds, const Rect& dest, cons
     }
 }
 
-std::optional<MonoDots> readMonoDots(std::span<const uint8_t> record, const StretchDiBits& r, bool mirrorX,
-                                     bool mirrorY)
+namespace {
+
+// The source DIB of a record: its size, row order and which of its two colours are light.
+struct MonoSource {
+    int64_t width = 0;
+    int64_t height = 0;
+    bool topDown = false;
+    uint64_t stride = 0;
+    bool light[kMonoColors] = {};
+};
+
+// The record's BITMAPINFO as a 1-bit DIB in RGB colours, its bits whole inside the record; nothing
+// for anything else.
+std::optional<MonoSource> readMonoSource(std::span<const uint8_t> record, const StretchDiBits& r)
 {
     if (r.usageSrc != kDibRgbColors || r.cbBmiSrc < kBitmapInfoHeaderSize
         || !fitsInRecord(r.offBmiSrc, r.cbBmiSrc, record.size()))
@@ -98,10 +110,10 @@ std::optional<MonoDots> readMonoDots(std::span<const uint8_t> record, const Stre
     if (!info.ok() || h.size < kBitmapInfoHeaderSize || h.bitCount != 1 || h.compression != kBiRgb
         || h.width <= 0 || h.height == 0 || h.height == INT32_MIN || h.clrUsed == 1)
         return std::nullopt;
+    MonoSource source;
     // The colour table follows the header, inside the BITMAPINFO.
-    bool light[kMonoColors] = {};
     info.seek(h.size);
-    for (bool& l : light) {
+    for (bool& l : source.light) {
         const uint8_t blue = info.u8();
         const uint8_t green = info.u8();
         const uint8_t red = info.u8();
@@ -110,63 +122,91 @@ std::optional<MonoDots> readMonoDots(std::span<const uint8_t> record, const Stre
     }
     if (!info.ok())
         return std::nullopt;
-
-    const bool topDown = h.height < 0;
-    const int64_t width = h.width;
-    const int64_t height = topDown ? -int64_t(h.height) : int64_t(h.height);
-    const uint64_t stride = dibStride(uint64_t(width), 1);
-    const uint64_t bits = stride * uint64_t(height);
+    source.topDown = h.height < 0;
+    source.width = h.width;
+    source.height = source.topDown ? -int64_t(h.height) : int64_t(h.height);
+    source.stride = dibStride(uint64_t(source.width), 1);
+    const uint64_t bits = source.stride * uint64_t(source.height);
     if (bits > r.cbBitsSrc || !fitsInRecord(r.offBitsSrc, r.cbBitsSrc, record.size()))
         return std::nullopt;
+    return source;
+}
 
-    int64_t x0 = r.xSrc, y0 = r.ySrc, cx = r.cxSrc, cy = r.cySrc;
-    if (cx < 0) {
-        x0 += cx;
-        cx = -cx;
-        mirrorX = !mirrorX;
+// The part of the source that is drawn: x0, y0 from the top left as the record counts them,
+// with positive extents (a negative extent mirrors the picture on its axis).
+struct SourceRect {
+    int64_t x0, y0, cx, cy;
+    bool mirrorX, mirrorY;
+};
+
+std::optional<SourceRect> sourceRect(const StretchDiBits& r, const MonoSource& source, bool mirrorX, bool mirrorY)
+{
+    SourceRect s{r.xSrc, r.ySrc, r.cxSrc, r.cySrc, mirrorX, mirrorY};
+    if (s.cx < 0) {
+        s.x0 += s.cx;
+        s.cx = -s.cx;
+        s.mirrorX = !s.mirrorX;
     }
-    if (cy < 0) {
-        y0 += cy;
-        cy = -cy;
-        mirrorY = !mirrorY;
+    if (s.cy < 0) {
+        s.y0 += s.cy;
+        s.cy = -s.cy;
+        s.mirrorY = !s.mirrorY;
     }
-    if (cx == 0 || cy == 0 || x0 < 0 || y0 < 0 || x0 + cx > width || y0 + cy > height)
+    if (s.cx == 0 || s.cy == 0 || s.x0 < 0 || s.y0 < 0 || s.x0 + s.cx > source.width || s.y0 + s.cy > source.height)
+        return std::nullopt;
+    return s;
+}
+
+// Row j of the dots (perRow bytes at dst, all clear) from the source row src: set where the
+// source colour is ink.
+void copyDotRow(const uint8_t* src, uint8_t* dst, size_t perRow, const SourceRect& s, const bool ink[kMonoColors])
+{
+    if (ink[0] && ink[1]) {
+        std::memset(dst, 0xFF, perRow);
+    } else if (!s.mirrorX && s.x0 % 8 == 0) {
+        std::memcpy(dst, src + s.x0 / 8, perRow);
+    } else {
+        for (int64_t i = 0; i < s.cx; ++i) {
+            const int64_t sx = s.x0 + (s.mirrorX ? s.cx - 1 - i : i);
+            if ((src[sx / 8] >> (7 - sx % 8)) & 1)
+                dst[i / 8] |= uint8_t(0x80 >> (i % 8));
+        }
+    }
+    if (ink[0] && !ink[1]) {
+        for (size_t k = 0; k < perRow; ++k)
+            dst[k] = uint8_t(~dst[k]);
+    }
+    dst[perRow - 1] &= uint8_t(0xFF << ((8 - s.cx % 8) % 8));
+}
+
+} // namespace
+
+std::optional<MonoDots> readMonoDots(std::span<const uint8_t> record, const StretchDiBits& r, bool mirrorX,
+                                     bool mirrorY)
+{
+    const std::optional<MonoSource> source = readMonoSource(record, r);
+    if (!source)
+        return std::nullopt;
+    const std::optional<SourceRect> s = sourceRect(r, *source, mirrorX, mirrorY);
+    if (!s)
         return std::nullopt;
     // The first row of the source rectangle from the top; ySrc of a bottom-up DIB counts from its
     // bottom row.
-    const int64_t top = topDown ? y0 : height - y0 - cy;
+    const int64_t top = source->topDown ? s->y0 : source->height - s->y0 - s->cy;
 
-    const bool ink[kMonoColors] = {paintsBlack(light[0], r.rop), paintsBlack(light[1], r.rop)};
+    const bool ink[kMonoColors] = {paintsBlack(source->light[0], r.rop), paintsBlack(source->light[1], r.rop)};
     MonoDots dots;
-    dots.width = int32_t(cx);
-    dots.height = int32_t(cy);
+    dots.width = int32_t(s->cx);
+    dots.height = int32_t(s->cy);
     const size_t perRow = size_t(dots.bitmap().bytesPerRow());
-    dots.rows.assign(perRow * size_t(cy), 0);
+    dots.rows.assign(perRow * size_t(s->cy), 0);
     if (!ink[0] && !ink[1])
         return dots;
-
-    const uint8_t lastMask = uint8_t(0xFF << ((8 - cx % 8) % 8));
     const uint8_t* pixels = record.data() + r.offBitsSrc;
-    for (int64_t j = 0; j < cy; ++j) {
-        const int64_t row = top + (mirrorY ? cy - 1 - j : j);
-        const uint8_t* src = pixels + uint64_t(topDown ? row : height - 1 - row) * stride;
-        uint8_t* dst = dots.rows.data() + size_t(j) * perRow;
-        if (ink[0] && ink[1]) {
-            std::memset(dst, 0xFF, perRow);
-        } else if (!mirrorX && x0 % 8 == 0) {
-            std::memcpy(dst, src + x0 / 8, perRow);
-        } else {
-            for (int64_t i = 0; i < cx; ++i) {
-                const int64_t sx = x0 + (mirrorX ? cx - 1 - i : i);
-                if ((src[sx / 8] >> (7 - sx % 8)) & 1)
-                    dst[i / 8] |= uint8_t(0x80 >> (i % 8));
-            }
-        }
-        if (ink[0] && !ink[1]) {
-            for (size_t k = 0; k < perRow; ++k)
-                dst[k] = uint8_t(~dst[k]);
-        }
-        dst[perRow - 1] &= lastMask;
+    for (int64_t j = 0; j < s->cy; ++j) {
+        const int64_t row = top + (s->mirrorY ? s->cy - 1 - j : j);
+        const uint8_t* src = pixels + uint64_t(source->topDown ? row : source->height - 1 - row) * source->stride;
+        copyDotRow(src, dots.rows.data() + size_t(j) * perRow, perRow, *s, ink);
     }
     return dots;
 }

@@ -192,6 +192,39 @@ JobOutcome SpoolIntake::removeUnprinted(SpoolFile& file, DocumentKind kind)
     return JobOutcome::Kept;
 }
 
+JobOutcome SpoolIntake::holdForRetry(SpoolFile& file, const std::string& printerSays)
+{
+    const std::string path = file.identity().path;
+    ReportPrinter& printer = m_engine.printer();
+    m_files.release(file);
+    const std::string fullFolder = printer.lastErrorFullFolder();
+    const Hold hold = fullFolder.empty() ? Hold::ServiceDown : Hold::NoSpace;
+    // The first pause is one polling interval (a second at least); each further one doubles, up
+    // to the hold's longest.
+    const int64_t base = int64_t(m_engine.settings().PollingFreq) * 1000;
+    const int64_t longest = hold == Hold::NoSpace ? kMaxSpacePauseMs : kMaxRetryPauseMs;
+    m_pauseMs = m_hold == hold ? std::min<int64_t>(m_pauseMs * 2, longest) : std::max<int64_t>(base, 1000);
+    m_retryAtMs = now() + m_pauseMs;
+    if (m_hold != hold && hold == Hold::NoSpace)
+        report("Brak miejsca na dysku w folderze " + fullFolder + " na dokument do druku; plik " + path
+               + " czeka na wydruk, drukowanie wznowi się, gdy zwolni się miejsce.");
+    else if (m_hold != hold)
+        report("Nie można połączyć się z usługą drukowania, plik " + path
+               + " czeka na wydruk; kolejne próby co pewien czas." + printerSays);
+    m_hold = hold;
+    return JobOutcome::Waiting;
+}
+
+void SpoolIntake::endHold()
+{
+    if (m_hold == Hold::None)
+        return;
+    report(m_hold == Hold::NoSpace ? "Na dysku jest znowu miejsce na dokumenty do druku; wydruki są wznowione."
+                                   : "Usługa drukowania znów działa; wydruki są wznowione.");
+    m_hold = Hold::None;
+    m_pauseMs = 0;
+}
+
 JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
 {
     const FileIdentity identity = file->identity();
@@ -217,31 +250,9 @@ JobOutcome SpoolIntake::runTaken(std::unique_ptr<SpoolFile> file)
     ReportPrinter& printer = m_engine.printer();
     const std::string printerSays = printer.lastError().empty() ? std::string() : " Drukarka: " + printer.lastError();
 
-    if (!ok && rap.ErrorKind() != ReportError::UserAbort && printer.lastErrorTransient()) {
-        // Nothing is wrong with the file: it waits, and the jobs are tried again later, each
-        // time after a longer pause.
-        m_files.release(*file);
-        const std::string fullFolder = printer.lastErrorFullFolder();
-        const Hold hold = fullFolder.empty() ? Hold::ServiceDown : Hold::NoSpace;
-        const int64_t base = int64_t(m_engine.settings().PollingFreq) * 1000;
-        const int64_t longest = hold == Hold::NoSpace ? kMaxSpacePauseMs : kMaxRetryPauseMs;
-        m_pauseMs = m_hold == hold ? std::min<int64_t>(m_pauseMs * 2, longest) : std::max<int64_t>(base, 1000);
-        m_retryAtMs = now() + m_pauseMs;
-        if (m_hold != hold && hold == Hold::NoSpace)
-            report("Brak miejsca na dysku w folderze " + fullFolder + " na dokument do druku; plik " + path
-                   + " czeka na wydruk, drukowanie wznowi się, gdy zwolni się miejsce.");
-        else if (m_hold != hold)
-            report("Nie można połączyć się z usługą drukowania, plik " + path
-                   + " czeka na wydruk; kolejne próby co pewien czas." + printerSays);
-        m_hold = hold;
-        return JobOutcome::Waiting;
-    }
-    if (m_hold != Hold::None) {
-        report(m_hold == Hold::NoSpace ? "Na dysku jest znowu miejsce na dokumenty do druku; wydruki są wznowione."
-                                       : "Usługa drukowania znów działa; wydruki są wznowione.");
-        m_hold = Hold::None;
-        m_pauseMs = 0;
-    }
+    if (!ok && rap.ErrorKind() != ReportError::UserAbort && printer.lastErrorTransient())
+        return holdForRetry(*file, printerSays);
+    endHold();
 
     JobOutcome outcome;
     if (ok || rap.ErrorKind() == ReportError::UserAbort) {

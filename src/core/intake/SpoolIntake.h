@@ -68,6 +68,11 @@ private:
     // Keeps a file whose job failed beside itself as ".failed" and tells why; more follows the
     // sentence.
     JobOutcome keepAsFailed(SpoolFile& file, const std::string& why, const std::string& more);
+    // The print service could not be reached, or its document had no room: the file goes back
+    // and every job waits for the next pause to end.
+    JobOutcome holdForRetry(SpoolFile& file, const std::string& printerSays);
+    // A job ran again: the wait is over, and the user hears so.
+    void endHold();
     int64_t now() const;
 
     PrintEngine& m_engine;

@@ -16,6 +16,12 @@ struct NumberSetting {
     int low;
     int high;
     int def;
+
+    // The one rule for a value out of range: the nearer limit.
+    constexpr int clamp(int value) const { return value > high ? high : value < low ? low : value; }
+    // A stored text: its whole number in decimal (an optional sign, nothing else) brought within
+    // the limits, or def when it is no such number.
+    int fromText(const std::string& text) const;
 };
 
 namespace settings {

@@ -41,7 +41,6 @@ private:
     int finish(int status, const std::string& message);
     int runToQueue(int input);
     int runToFolder(int input);
-    int render(int input, const std::string& output);
 
     BackendJob m_job;
     BackendDevice m_device;

@@ -1,5 +1,6 @@
 #include "CupsBackend.h"
 
+#include "AppFactory.h"
 #include "InputKind.h"
 #include "JobSession.h"
 #include "OutputTarget.h"
@@ -263,12 +264,11 @@ int CupsBackend::runToQueue(int input)
 
     m_options.print = true;
     m_options.printerName = target;
-    auto printer = makePrinter(OutputKind::Printer, m_options, {});
-    auto& cups = static_cast<CupsPrinter&>(*printer);
-    cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
     BackendProgress progress;
-    const TSettings settings = jobSettings(m_options);
-    JobSession session(std::move(printer), settings, progress, m_tempDir);
+    PrintJob job(m_options, progress, m_tempDir);
+    CupsPrinter& cups = *job.queue();
+    cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
+    JobSession& session = job.session();
     say("INFO:", "Rendering the job for " + target);
     const bool ok = session.runSpoolJob(input, m_job.title);
     if (!ok && cups.lastRefusal() != 0) {
@@ -312,14 +312,13 @@ int CupsBackend::runToFolder(int input)
 
     // The PDF is for the people of the office, not only for the backend's user: its permissions
     // are the URI's, whatever umask CUPS gave the backend.
-    auto printer = std::make_unique<PdfFilePrinter>(part, m_options.codePage);
-    printer->setFileMode(m_device.fileMode);
     BackendProgress progress;
-    const TSettings settings = jobSettings(m_options);
-    JobSession session(std::move(printer), settings, progress, m_tempDir);
+    PrintJob job(m_options, progress, m_tempDir, part);
+    job.pdfFile()->setFileMode(m_device.fileMode);
+    JobSession& session = job.session();
     say("INFO:", "Rendering the job into " + folder);
     const bool ok = session.runSpoolJob(input, m_job.title);
-    const int pages = static_cast<PdfPrinter&>(session.printer()).pageCount();
+    const int pages = job.pdfFile()->pageCount();
     const JobResult result = finishPrinting(session, OutputKind::PdfFile, ok);
     if (!result.ok())
         return finish(BackendFailed, result.message);
