@@ -386,19 +386,11 @@ bool PainterDevice::extTextOutW(Point ref, uint32_t options, const Rect* clip, s
     return drawText(ref, options, clip, std::u16string(text), dx, !dx.empty());
 }
 
-bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
-                             std::span<const int32_t> dx, bool hasDx)
+// One cell per UTF-16 unit, with the glyph it draws; a surrogate pair draws in the first of its
+// two cells.
+std::vector<PainterDevice::Cell> PainterDevice::textCells(TextFont& resolved, const LogFont& lf,
+                                                          const std::u16string& chars)
 {
-    if (hasDx && dx.size() < chars.size())
-        return false;
-    const LogFont& lf = selectedFont();
-    TextFont& resolved = textFont(lf);
-    const SizedFont& primary = resolved.primary;
-    if (!primary.raw.isValid())
-        return false;
-    const SizedFont& fallback = resolved.fallback; // loaded when a character first needs it
-
-    // One cell per UTF-16 unit; a surrogate pair draws in the first of its two cells.
     const size_t n = chars.size();
     std::vector<Cell> cells(n);
     for (size_t i = 0; i < n; ++i) {
@@ -429,14 +421,21 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
         if (units == 2)
             ++i;
     }
+    return cells;
+}
 
-    // Cell positions along the run in device units.
+// The left edges of the cells along the run in device units, and the run's end after them: the
+// advances given, or the faces' own.
+std::vector<qreal> PainterDevice::cellEdges(TextFont& resolved, const std::vector<Cell>& cells,
+                                            std::span<const int32_t> dx, bool hasDx)
+{
+    const size_t n = cells.size();
     const qreal sx = std::abs(m_toDevice.m11());
     std::vector<qreal> x(n + 1, 0.0);
     if (!resolved.spaceResolved) {
         const QChar space(u' ');
         int count = 1;
-        primary.raw.glyphIndexesForChars(&space, 1, &resolved.spaceGlyph, &count);
+        resolved.primary.raw.glyphIndexesForChars(&space, 1, &resolved.spaceGlyph, &count);
         resolved.spaceResolved = true;
     }
     const quint32 spaceGlyph = resolved.spaceGlyph;
@@ -445,7 +444,7 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
         if (hasDx) {
             advance = qreal(dx[i]) * sx;
         } else {
-            const SizedFont& f = cells[i].fromFallback ? fallback : primary;
+            const SizedFont& f = cells[i].fromFallback ? resolved.fallback : resolved.primary;
             QPointF a;
             quint32 g = cells[i].visible ? cells[i].glyph : spaceGlyph;
             f.raw.advancesForGlyphIndexes(&g, &a, 1);
@@ -453,23 +452,88 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
         }
         x[i + 1] = x[i] + advance;
     }
-    const qreal total = x[n];
+    return x;
+}
 
+// Where the run lies from its reference point by the text alignment: the run's start along the
+// text and its baseline down from the point.
+QPointF PainterDevice::textOffset(const SizedFont& primary, qreal total) const
+{
     const uint32_t align = m_state.textAlign;
     qreal shiftX = 0.0;
     if ((align & kTaCenter) == kTaCenter)
         shiftX = -total / 2;
     else if (align & kTaRight)
         shiftX = -total;
-    const qreal ascent = primary.raw.ascent();
-    const qreal descent = primary.raw.descent();
-    qreal baseline = 0.0; // from the reference point down to the baseline
+    qreal baseline = 0.0;
     if ((align & kTaBaseline) == kTaBaseline)
         baseline = 0.0;
     else if (align & kTaBottom)
-        baseline = -descent;
+        baseline = -primary.raw.descent();
     else
-        baseline = ascent;
+        baseline = primary.raw.ascent();
+    return {shiftX, baseline};
+}
+
+// The glyphs of one face at their cells. Where the cells are evenly spaced and the device is fine
+// (PDF, paper), the horizontal scale is nudged, by well under one percent, so that each cell is a
+// whole number of glyph units: a PDF then holds short whole numbers for the glyph positions
+// instead of long fractions, which makes it a quarter smaller and faster to write. The cells
+// themselves stay exactly where they are.
+void PainterDevice::drawGlyphs(const SizedFont& font, bool fromFallback, const std::vector<Cell>& cells,
+                               const std::vector<qreal>& x, QPointF offset, const QTransform& run,
+                               bool evenCells)
+{
+    const size_t n = cells.size();
+    const qreal cell = n > 0 ? x[1] - x[0] : 0.0;
+    qreal scaleX = font.scaleX;
+    if (evenCells && cell > 0.0) {
+        const qreal units = std::round(cell / scaleX);
+        if (units >= 100.0 && std::abs(cell / units / scaleX - 1.0) < 0.005)
+            scaleX = cell / units;
+    }
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    glyphs.reserve(qsizetype(n));
+    positions.reserve(qsizetype(n));
+    for (size_t i = 0; i < n; ++i) {
+        if (!cells[i].visible || cells[i].fromFallback != fromFallback)
+            continue;
+        glyphs.append(cells[i].glyph);
+        positions.append(QPointF((x[i] + offset.x()) / scaleX, offset.y()));
+    }
+    if (glyphs.isEmpty())
+        return;
+    QGlyphRun glyphRun;
+    glyphRun.setRawFont(font.raw);
+    glyphRun.setGlyphIndexes(glyphs);
+    glyphRun.setPositions(positions);
+    QTransform t = run;
+    t.scale(scaleX, 1.0);
+    m_painter.setTransform(t * m_base);
+    m_painter.drawGlyphRun(QPointF(0, 0), glyphRun);
+}
+
+bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
+                             std::span<const int32_t> dx, bool hasDx)
+{
+    if (hasDx && dx.size() < chars.size())
+        return false;
+    const LogFont& lf = selectedFont();
+    TextFont& resolved = textFont(lf);
+    const SizedFont& primary = resolved.primary;
+    if (!primary.raw.isValid())
+        return false;
+    const SizedFont& fallback = resolved.fallback; // loaded when a character first needs it
+
+    const std::vector<Cell> cells = textCells(resolved, lf, chars);
+    const std::vector<qreal> x = cellEdges(resolved, cells, dx, hasDx);
+    const size_t n = cells.size();
+    const qreal total = x[n];
+    const QPointF offset = textOffset(primary, total);
+    const qreal shiftX = offset.x(), baseline = offset.y();
+    const qreal ascent = primary.raw.ascent();
+    const qreal descent = primary.raw.descent();
 
     m_painter.save();
     m_painter.setTransform(m_base);
@@ -495,46 +559,9 @@ bool PainterDevice::drawText(Point ref, uint32_t options, const Rect* clip, cons
 
     const QColor color = toQColor(m_state.textColor);
     m_painter.setPen(color);
-    // Where the cells are evenly spaced and the device is fine (PDF, paper), the horizontal scale is
-    // nudged, by well under one percent, so that each cell is a whole number of glyph units: a PDF
-    // then holds short whole numbers for the glyph positions instead of long fractions, which makes
-    // it a quarter smaller and faster to write. The cells themselves stay exactly where they are.
-    const qreal cell = n > 0 ? x[1] - x[0] : 0.0;
-    auto snappedScale = [&](qreal scaleX) {
-        if (!hasDx || cell <= 0.0)
-            return scaleX;
-        const qreal units = std::round(cell / scaleX);
-        if (units < 100.0)
-            return scaleX;
-        const qreal snapped = cell / units;
-        return std::abs(snapped / scaleX - 1.0) < 0.005 ? snapped : scaleX;
-    };
-    auto drawRun = [&](const SizedFont& font, bool fromFallback) {
-        const qreal scaleX = snappedScale(font.scaleX);
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
-        glyphs.reserve(qsizetype(n));
-        positions.reserve(qsizetype(n));
-        for (size_t i = 0; i < n; ++i) {
-            if (!cells[i].visible || cells[i].fromFallback != fromFallback)
-                continue;
-            glyphs.append(cells[i].glyph);
-            positions.append(QPointF((x[i] + shiftX) / scaleX, baseline));
-        }
-        if (glyphs.isEmpty())
-            return;
-        QGlyphRun glyphRun;
-        glyphRun.setRawFont(font.raw);
-        glyphRun.setGlyphIndexes(glyphs);
-        glyphRun.setPositions(positions);
-        QTransform t = run;
-        t.scale(scaleX, 1.0);
-        m_painter.setTransform(t * m_base);
-        m_painter.drawGlyphRun(QPointF(0, 0), glyphRun);
-    };
-    drawRun(primary, false);
+    drawGlyphs(primary, false, cells, x, offset, run, hasDx);
     if (fallback.raw.isValid())
-        drawRun(fallback, true);
+        drawGlyphs(fallback, true, cells, x, offset, run, hasDx);
 
     if ((lf.underline || lf.strikeOut) && n > 0) {
         m_painter.setTransform(run * m_base);

@@ -172,6 +172,13 @@ private:
     Cell lookUpGlyph(TextFont& font, const LogFont& lf, const QChar* chars, int units);
     bool drawText(Point ref, uint32_t options, const Rect* clip, const std::u16string& chars,
                   std::span<const int32_t> dx, bool hasDx);
+    // The steps of drawText().
+    std::vector<Cell> textCells(TextFont& resolved, const LogFont& lf, const std::u16string& chars);
+    std::vector<qreal> cellEdges(TextFont& resolved, const std::vector<Cell>& cells,
+                                 std::span<const int32_t> dx, bool hasDx);
+    QPointF textOffset(const SizedFont& primary, qreal total) const;
+    void drawGlyphs(const SizedFont& font, bool fromFallback, const std::vector<Cell>& cells,
+                    const std::vector<qreal>& x, QPointF offset, const QTransform& run, bool evenCells);
     void applyPenAndBrush();
     // The three ways of drawing a dot picture (see drawMonoBitmap()).
     bool drawDotsAtDeviceResolution(const Rect& dest, const MonoBitmap& bitmap);
