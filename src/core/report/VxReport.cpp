@@ -302,6 +302,44 @@ bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
     return true;
 }
 
+// Paints page m_pageNo into the page recorder and returns its complete picture; a failure of the
+// page handler becomes the run's page-drawing error.
+std::span<const uint8_t> TVxReport::recordPage(bool& stop)
+{
+    m_recorder.restart(pictureFrame());
+    try {
+        TVxCanvas canvas(m_recorder);
+        OnPaintPage(*this, canvas, stop);
+    } catch (const Exception& e) {
+        m_recorder.finish();
+        throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, e.message(), e.className()));
+    } catch (const std::exception& e) {
+        m_recorder.finish();
+        ForeignError f = describe(e);
+        throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, f.message, f.className));
+    }
+    return m_recorder.complete();
+}
+
+// Appends a page's picture to the store at path (and writes its own picture file when
+// StoreToFiles is set); record gets its size and offset.
+void TVxReport::storePage(std::span<const uint8_t> picture, TVxPageRecord& record, const std::string& path)
+{
+    if (StoreToFiles) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/Page%.4d.emf", m_pageNo);
+        std::string file = m_files.programDir() + name;
+        if (!m_files.writeWholeFile(file, picture))
+            throw EFCreateError(createFileFailedMessage(file));
+    }
+    const int64_t offset = m_storeWriter->position();
+    if (offset < 0 || offset + int64_t(picture.size()) > kMaxStoreOffset)
+        throw EWriteError("Plik raportowy przekroczył 2 GB; zapisano strony do " + std::to_string(m_pageNo - 1));
+    record.PictureSize = PagePictureSize(picture);
+    record.PictureOffset = int32_t(offset);
+    writeToStore(picture.data(), picture.size(), path);
+}
+
 bool TVxReport::BuildPageStore()
 {
     clearError();
@@ -332,35 +370,7 @@ bool TVxReport::BuildPageStore()
                 m_progress.processPendingMessages();
                 LatchPageSettings(&record);
 
-                m_recorder.restart(pictureFrame());
-                try {
-                    TVxCanvas canvas(m_recorder);
-                    OnPaintPage(*this, canvas, stop);
-                } catch (const Exception& e) {
-                    m_recorder.finish();
-                    throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, e.message(), e.className()));
-                } catch (const std::exception& e) {
-                    m_recorder.finish();
-                    ForeignError f = describe(e);
-                    throw EVxReport_PageDrawing(pageDrawingMessage(m_pageNo, f.message, f.className));
-                }
-                const std::span<const uint8_t> picture = m_recorder.complete();
-
-                if (StoreToFiles) {
-                    char name[32];
-                    std::snprintf(name, sizeof name, "/Page%.4d.emf", m_pageNo);
-                    std::string file = m_files.programDir() + name;
-                    if (!m_files.writeWholeFile(file, picture))
-                        throw EFCreateError(createFileFailedMessage(file));
-                }
-
-                const int64_t offset = m_storeWriter->position();
-                if (offset < 0 || offset + int64_t(picture.size()) > kMaxStoreOffset)
-                    throw EWriteError("Plik raportowy przekroczył 2 GB; zapisano strony do "
-                                      + std::to_string(m_pageNo - 1));
-                record.PictureSize = PagePictureSize(picture);
-                record.PictureOffset = int32_t(offset);
-                writeToStore(picture.data(), picture.size(), path);
+                storePage(recordPage(stop), record, path);
 
                 if (ShowPrintProgress && m_progress.cancelRequested())
                     throw EVxReport_UserAbort();

@@ -130,6 +130,9 @@ private:
     void fail(const Exception& e);
     void closePageStoreForWriting();
     void clearError();
+    // The steps of BuildPageStore for one page.
+    std::span<const uint8_t> recordPage(bool& stop);
+    void storePage(std::span<const uint8_t> picture, TVxPageRecord& record, const std::string& path);
     void writeToStore(const void* data, size_t size, const std::string& path);
 
     ReportPrinter& m_printer;
