@@ -66,6 +66,100 @@ size_t userCharsExtent(std::string_view d, const EpsonModel& model)
     return pos;
 }
 
+// ESC K/L/Y/Z nL nH, ESC * m nL nH and ESC ^ m nL nH: the columns of the mode's bytes.
+size_t bitImageExtent(std::string_view d, const CommandShape& shape, const EpsonModel& model,
+                      ReaderMode mode, Token& t)
+{
+    const size_t head = shape.shape == Shape::BitImage ? 4 : 5;
+    if (d.size() < head)
+        return head;
+    int bytesPerColumn = 2; // ESC ^: nine pins
+    if (shape.shape == Shape::BitImage) {
+        const int which = t.code == 'K' ? 0 : t.code == 'L' ? 1 : t.code == 'Y' ? 2 : 3;
+        bytesPerColumn = bitImageBytesPerColumn(model, mode.bitImageModes[size_t(which)]);
+    } else if (shape.shape == Shape::BitImageM) {
+        bytesPerColumn = bitImageBytesPerColumn(model, at(d, 2));
+    }
+    const size_t total = head + word(d, head - 2) * size_t(bytesPerColumn);
+    t.params = d.substr(2, head - 2);
+    t.data = d.substr(head, total - head);
+    return total;
+}
+
+// ESC . c v h m nL nH: m rows of n dots, as they are or run-length coded.
+size_t rasterExtent(std::string_view d, Token& t)
+{
+    if (d.size() < 8)
+        return 8;
+    const uint8_t compression = at(d, 2);
+    const size_t rows = at(d, 5), width = word(d, 6);
+    const size_t bytes = rows * ((width + 7) / 8);
+    t.params = d.substr(2, 6);
+    size_t total = 8;
+    if (compression == 0)
+        total = 8 + bytes;
+    else if (compression == 1)
+        total = runLengthExtent(d, 8, bytes);
+    if (total == 0)
+        return d.size() + 1;
+    t.data = d.substr(8, total - 8);
+    return total;
+}
+
+// How many bytes the command at the front of d takes by its shape (more than d holds, or 0,
+// when d ends first); its parameters and data go into t.
+size_t commandExtent(std::string_view d, const CommandShape& shape, const EpsonModel& model,
+                     ReaderMode mode, Token& t)
+{
+    switch (shape.shape) {
+    case Shape::Unknown:
+        return 2;
+    case Shape::Fixed:
+        t.params = d.substr(2, shape.params);
+        return 2 + shape.params;
+    case Shape::FormLength:
+        if (d.size() < 3)
+            return 3;
+        t.params = d.substr(2, at(d, 2) == 0 ? 2 : 1);
+        return at(d, 2) == 0 ? 4 : 3;
+    case Shape::BitImage:
+    case Shape::BitImageM:
+    case Shape::NinePin:
+        return bitImageExtent(d, shape, model, mode, t);
+    case Shape::TabList:
+    case Shape::ChannelTabs: {
+        const size_t start = shape.shape == Shape::TabList ? 2 : 3; // ESC b has its channel first
+        if (d.size() < start)
+            return start;
+        const size_t end = listExtent(d, start, shape.maxList);
+        t.params = d.substr(2, start - 2);
+        if (end)
+            t.data = d.substr(start, end - start);
+        return end;
+    }
+    case Shape::UserChars: {
+        const size_t end = userCharsExtent(d, model);
+        if (end)
+            t.data = d.substr(2, end - 2);
+        return end ? end : (d.size() < 5 ? 5 : d.size() + 1);
+    }
+    case Shape::Extended: {
+        if (d.size() < 5)
+            return 5;
+        const size_t total = 5 + word(d, 3);
+        t.params = d.substr(2, 1);
+        t.data = d.substr(5, total - 5);
+        return total;
+    }
+    case Shape::Raster:
+        return rasterExtent(d, t);
+    case Shape::PitchPoint:
+        t.params = d.substr(2, 3);
+        return 5;
+    }
+    return 2;
+}
+
 } // namespace
 
 bool isControl(uint8_t byte, ReaderMode mode)
@@ -129,87 +223,9 @@ Token readToken(std::string_view d, bool atEnd, const EpsonModel& model, ReaderM
         }
     }
 
-    switch (shape.shape) {
-    case Shape::Unknown:
+    if (shape.shape == Shape::Unknown)
         t.kind = TokenKind::Unknown;
-        return need(2);
-    case Shape::Fixed:
-        t.params = d.substr(2, shape.params);
-        return need(2 + shape.params);
-    case Shape::FormLength:
-        if (d.size() < 3)
-            return need(3);
-        t.params = d.substr(2, at(d, 2) == 0 ? 2 : 1);
-        return need(at(d, 2) == 0 ? 4 : 3);
-    case Shape::BitImage:
-    case Shape::BitImageM:
-    case Shape::NinePin: {
-        const size_t head = shape.shape == Shape::BitImage ? 4 : 5;
-        if (d.size() < head)
-            return need(head);
-        int bytesPerColumn = 2;
-        if (shape.shape == Shape::BitImage) {
-            const int which = t.code == 'K' ? 0 : t.code == 'L' ? 1 : t.code == 'Y' ? 2 : 3;
-            bytesPerColumn = bitImageBytesPerColumn(model, mode.bitImageModes[size_t(which)]);
-        } else if (shape.shape == Shape::BitImageM) {
-            bytesPerColumn = bitImageBytesPerColumn(model, at(d, 2));
-        }
-        const size_t total = head + word(d, head - 2) * size_t(bytesPerColumn);
-        t.params = d.substr(2, head - 2);
-        t.data = d.substr(head, total - head);
-        return need(total);
-    }
-    case Shape::TabList: {
-        const size_t end = listExtent(d, 2, shape.maxList);
-        if (end)
-            t.data = d.substr(2, end - 2);
-        return need(end);
-    }
-    case Shape::ChannelTabs: {
-        if (d.size() < 3)
-            return need(3);
-        const size_t end = listExtent(d, 3, shape.maxList);
-        t.params = d.substr(2, 1);
-        if (end)
-            t.data = d.substr(3, end - 3);
-        return need(end);
-    }
-    case Shape::UserChars: {
-        const size_t end = userCharsExtent(d, model);
-        if (end)
-            t.data = d.substr(2, end - 2);
-        return need(end ? end : (d.size() < 5 ? 5 : d.size() + 1));
-    }
-    case Shape::Extended: {
-        if (d.size() < 5)
-            return need(5);
-        const size_t total = 5 + word(d, 3);
-        t.params = d.substr(2, 1);
-        t.data = d.substr(5, total - 5);
-        return need(total);
-    }
-    case Shape::Raster: {
-        if (d.size() < 8)
-            return need(8);
-        const uint8_t compression = at(d, 2);
-        const size_t rows = at(d, 5), width = word(d, 6);
-        const size_t bytes = rows * ((width + 7) / 8);
-        t.params = d.substr(2, 6);
-        size_t total = 8;
-        if (compression == 0)
-            total = 8 + bytes;
-        else if (compression == 1)
-            total = runLengthExtent(d, 8, bytes);
-        if (total == 0)
-            return need(d.size() + 1);
-        t.data = d.substr(8, total - 8);
-        return need(total);
-    }
-    case Shape::PitchPoint:
-        t.params = d.substr(2, 3);
-        return need(5);
-    }
-    return need(2);
+    return need(commandExtent(d, shape, model, mode, t));
 }
 
 } // namespace quillon::epson
