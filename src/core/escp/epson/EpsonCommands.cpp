@@ -153,7 +153,8 @@ EpsonRenderer::Step EpsonRenderer::control(uint8_t code)
 
 EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
 {
-    for (auto group : {&EpsonRenderer::motionCommand, &EpsonRenderer::characterCommand,
+    for (auto group : {&EpsonRenderer::spacingCommand, &EpsonRenderer::positionCommand,
+                       &EpsonRenderer::pitchCommand, &EpsonRenderer::styleCommand,
                        &EpsonRenderer::pageCommand, &EpsonRenderer::graphicsCommand})
         if (const std::optional<Step> step = (this->*group)(t))
             return *step;
@@ -161,14 +162,13 @@ EpsonRenderer::Step EpsonRenderer::escape(const Token& t)
     return {t.length, Flow::Go};
 }
 
-// Line spacing, feeds, tabs and horizontal moves.
-std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
+// Line spacing and feeds.
+std::optional<EpsonRenderer::Step> EpsonRenderer::spacingCommand(const Token& t)
 {
     const size_t length = t.length;
     const uint8_t n = byteAt(t.params, 0);
     const Step go{length, Flow::Go};
     switch (t.code) {
-
     case '0':
         m_p.lineSpacing = perInch(8);
         return go;
@@ -193,6 +193,24 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
         m_p.lineSpacing = n * perInch(360);
         return go;
 
+    case 'J':
+        return Step{length, feed(n * m_model->fineFeed)};
+
+    case 'j':
+        reverseFeed(n * m_model->fineFeed);
+        return go;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Tabs and horizontal moves.
+std::optional<EpsonRenderer::Step> EpsonRenderer::positionCommand(const Token& t)
+{
+    const size_t length = t.length;
+    const uint8_t n = byteAt(t.params, 0);
+    const Step go{length, Flow::Go};
+    switch (t.code) {
     case '$': {
         const int64_t to = m_p.leftMargin + word(t.params, 0) * (m_p.unit ? m_p.unit : perInch(60));
         if (to <= rightEdge())
@@ -206,13 +224,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
             m_p.x = to;
         return go;
     }
-
-    case 'J':
-        return Step{length, feed(n * m_model->fineFeed)};
-
-    case 'j':
-        reverseFeed(n * m_model->fineFeed);
-        return go;
 
     case 'D':
         m_p.tabs = stops(t.data, m_p.columnWidth() + m_p.extraSpace);
@@ -256,25 +267,73 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::motionCommand(const Token& t)
             m_p.pointSize = halfPoints;
         return go;
     }
-
     default:
         return std::nullopt;
     }
 }
 
-// Pitch, attributes and character tables.
-std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& t)
+// Pitch and the width and height of characters.
+std::optional<EpsonRenderer::Step> EpsonRenderer::pitchCommand(const Token& t)
 {
     const size_t length = t.length;
     const uint8_t n = byteAt(t.params, 0);
     const Step go{length, Flow::Go};
     switch (t.code) {
-
     case 0x0E:
     case 0x0F:
         control(t.code); // ESC SO, ESC SI: as SO and SI
         return go;
 
+    case 'M':
+    case 'P':
+    case 'g':
+        m_p.pitch = t.code == 'M' ? Pitch::Elite : t.code == 'P' ? Pitch::Pica : Pitch::Fifteen;
+        m_p.motionIndex = 0;
+        m_p.pointSize = 0;
+        return go;
+
+    case 'W':
+        m_p.doubleWidth = on(n);
+        m_p.motionIndex = 0;
+        return go;
+
+    case 'w':
+        m_p.doubleHeight = on(n);
+        return go;
+
+    case 'p':
+        m_p.proportional = on(n);
+        m_p.motionIndex = 0;
+        return go;
+
+    case ' ':
+        m_p.extraSpace = n * m_model->extraSpace;
+        return go;
+
+    case '!':
+        m_p.pitch = (n & 0x01) ? Pitch::Elite : Pitch::Pica;
+        m_p.proportional = n & 0x02;
+        m_p.condensed = n & 0x04;
+        m_p.emphasized = n & 0x08;
+        m_p.doubleStrike = n & 0x10;
+        m_p.doubleWidth = n & 0x20;
+        m_p.italic = n & 0x40;
+        m_p.underline = n & 0x80;
+        m_p.motionIndex = 0;
+        m_p.pointSize = 0;
+        return go;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Attributes and character tables.
+std::optional<EpsonRenderer::Step> EpsonRenderer::styleCommand(const Token& t)
+{
+    const size_t length = t.length;
+    const uint8_t n = byteAt(t.params, 0);
+    const Step go{length, Flow::Go};
+    switch (t.code) {
     case '#':
         m_p.msb = -1;
         return go;
@@ -308,14 +367,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& 
         m_p.doubleStrike = t.code == 'G';
         return go;
 
-    case 'M':
-    case 'P':
-    case 'g':
-        m_p.pitch = t.code == 'M' ? Pitch::Elite : t.code == 'P' ? Pitch::Pica : Pitch::Fifteen;
-        m_p.motionIndex = 0;
-        m_p.pointSize = 0;
-        return go;
-
     case 'S':
         m_p.script = on(n) ? -1 : 1;
         return go;
@@ -324,39 +375,8 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& 
         m_p.script = 0;
         return go;
 
-    case 'W':
-        m_p.doubleWidth = on(n);
-        m_p.motionIndex = 0;
-        return go;
-
-    case 'w':
-        m_p.doubleHeight = on(n);
-        return go;
-
     case '-':
         m_p.underline = on(n);
-        return go;
-
-    case 'p':
-        m_p.proportional = on(n);
-        m_p.motionIndex = 0;
-        return go;
-
-    case ' ':
-        m_p.extraSpace = n * m_model->extraSpace;
-        return go;
-
-    case '!':
-        m_p.pitch = (n & 0x01) ? Pitch::Elite : Pitch::Pica;
-        m_p.proportional = n & 0x02;
-        m_p.condensed = n & 0x04;
-        m_p.emphasized = n & 0x08;
-        m_p.doubleStrike = n & 0x10;
-        m_p.doubleWidth = n & 0x20;
-        m_p.italic = n & 0x40;
-        m_p.underline = n & 0x80;
-        m_p.motionIndex = 0;
-        m_p.pointSize = 0;
         return go;
 
     case 'R':
@@ -367,7 +387,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::characterCommand(const Token& 
     case 't':
         setTable(n == 0 ? CharTable::Italic : CharTable::Graphics);
         return go;
-
     default:
         return std::nullopt;
     }
@@ -380,7 +399,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::pageCommand(const Token& t)
     const uint8_t n = byteAt(t.params, 0);
     const Step go{length, Flow::Go};
     switch (t.code) {
-
     case '@':
         resetPrinter();
         return go;
@@ -410,7 +428,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::pageCommand(const Token& t)
         m_p.bottomMargin = 0;
         m_p.pageBottom = 0;
         return go;
-
     default:
         return std::nullopt;
     }
@@ -423,7 +440,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::graphicsCommand(const Token& t
     const uint8_t n = byteAt(t.params, 0);
     const Step go{length, Flow::Go};
     switch (t.code) {
-
     case '?': {
         const char which[] = "KLYZ";
         for (size_t i = 0; i < 4; ++i)
@@ -462,7 +478,6 @@ std::optional<EpsonRenderer::Step> EpsonRenderer::graphicsCommand(const Token& t
         const Step s = extended(n, t.data);
         return Step{s.consumed ? length : 0, s.flow};
     }
-
     default:
         return std::nullopt;
     }

@@ -70,8 +70,10 @@ private:
     Step execute(const epson::Token& token, std::string_view bytes);
     Step control(uint8_t code);
     Step escape(const epson::Token& token);
-    std::optional<Step> motionCommand(const epson::Token& token);
-    std::optional<Step> characterCommand(const epson::Token& token);
+    std::optional<Step> spacingCommand(const epson::Token& token);
+    std::optional<Step> positionCommand(const epson::Token& token);
+    std::optional<Step> pitchCommand(const epson::Token& token);
+    std::optional<Step> styleCommand(const epson::Token& token);
     std::optional<Step> pageCommand(const epson::Token& token);
     std::optional<Step> graphicsCommand(const epson::Token& token);
     Step extended(uint8_t code, std::string_view data);
