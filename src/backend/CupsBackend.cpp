@@ -36,8 +36,6 @@ namespace quillon {
 
 namespace fs = std::filesystem;
 
-const char* const kBackendDeviceLine = "network quillon \"Unknown\" \"Quillon Print (DOS)\"";
-
 namespace {
 
 // Every line of text with the prefix CUPS reads it by.

@@ -6,21 +6,11 @@
 // standard error (INFO:, ERROR:, PAGE:, STATE:).
 
 #include "BackendRequest.h"
+#include "BackendStatus.h"
 
 #include <string>
 
 namespace quillon {
-
-// The exit codes of a CUPS backend.
-enum BackendStatus {
-    BackendOk = 0,     // printed
-    BackendFailed = 1, // this job cannot be printed; the queue's error policy decides
-    BackendStop = 4,   // the queue is set up wrongly: stop it, keep the job
-    BackendRetry = 6,  // the destination refused the job for now: hold it and try again later
-};
-
-// The device line for lpinfo -v.
-extern const char* const kBackendDeviceLine;
 
 class CupsBackend {
 public:

@@ -19,15 +19,6 @@ namespace {
 
 constexpr int kOk = 0, kFailed = 1, kStop = 4;
 
-size_t entries(const std::string& folder)
-{
-    std::error_code ec;
-    size_t n = 0;
-    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-        ++n;
-    return n;
-}
-
 class BackendProcess : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directory(pdfDir()); }
@@ -113,27 +104,12 @@ TEST_F(BackendProcess, BadJobsFailWithAReasonAndLeaveNothingBehind)
 
 TEST_F(BackendProcess, ACancelledJobStopsAndLeavesNoFiles)
 {
-    std::string big;
-    for (int page = 0; page < 3000; ++page)
-        big += "Strona " + std::to_string(page) + std::string(60, 'x') + "\r\n\f";
-    QProcess p;
-    p.setProcessEnvironment(backendEnvironment(pdfUri(), tmpDir()));
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(QString(QUILLON_BACKEND), {"9", "jan", "duzy", "1", ""});
-    ASSERT_TRUE(p.waitForStarted());
-    p.write(big.data(), qint64(big.size()));
-    p.closeWriteChannel();
-    // Cancelled once it is well into rendering.
     std::string err;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (err.find("Rendering page 20\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        p.waitForReadyRead(100);
-        err += p.readAllStandardError().toStdString();
-    }
-    ASSERT_NE(err.find("Rendering page 20\n"), std::string::npos) << err;
-    ::kill(pid_t(p.processId()), SIGTERM);
-    ASSERT_TRUE(p.waitForFinished(10000));
-    err += p.readAllStandardError().toStdString();
+    const auto p = startLongJob(pdfUri(), tmpDir(), err);
+    ASSERT_TRUE(p) << err;
+    ::kill(pid_t(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(10000));
+    err += p->readAllStandardError().toStdString();
     EXPECT_NE(err.find("INFO: Job cancelled"), std::string::npos) << err;
     EXPECT_EQ(err.find("Rendering page 2000"), std::string::npos);
     EXPECT_EQ(entries(pdfDir()), 0u);

@@ -238,7 +238,9 @@ bool CupsScheduler::writeConfiguration()
         "SystemGroup root\n"
         "FileDevice No\n"
         // Stop at once on a broken configuration or socket rather than limping along.
-        "FatalErrors config listen log\n";
+        "FatalErrors config listen log\n"
+        // The quillon backend's renderer is the one built beside it, not an installed one.
+        "SetEnv QUILLON_BACKEND_WORKER " QUILLON_BACKEND_WORKER "\n";
 
     const std::string cupsdConf = "# Private test scheduler: Unix socket only, no TCP port, no sharing, no DNS-SD.\n"
         "LogLevel warn\n"
