@@ -36,10 +36,13 @@ void noteCancel(int)
     g_cancelled = 1;
 }
 
+// QUILLON_BACKEND_WORKER when set (a test scheduler's SetEnv); else the installed worker.
 std::string workerPath()
 {
     const char* set = std::getenv("QUILLON_BACKEND_WORKER");
-    return set && *set == '/' ? set : QUILLON_BACKEND_WORKER_PATH;
+    if (set && *set == '/')
+        return set;
+    return ::access(QUILLON_BACKEND_WORKER_PATH, X_OK) == 0 ? QUILLON_BACKEND_WORKER_PATH : QUILLON_PACKAGED_WORKER_PATH;
 }
 
 // The renderer for the jobs to come, detached from this job: its own session, no descriptor of

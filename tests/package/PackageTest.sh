@@ -31,6 +31,7 @@ twice=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends" | sort | uniq -d)
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/quillon-render usr/lib/quillon-print/quillon-preview usr/lib/cups/backend/quillon \
+         usr/lib/quillon-print/quillon-backend-worker \
          usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
          usr/lib/systemd/user/quillon-watch.service \
          usr/share/man/man1/quillon-render.1.gz usr/share/man/man1/quillon-print.1.gz \
@@ -78,6 +79,22 @@ preview=$(env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen HOME="$work/home" XDG
   XDG_DATA_HOME="$work/data" "$render" "$work/missing.vxr" --preview 2>&1 || true)
 ! grep -q "cannot be started" <<<"$preview" || fail "--preview: $preview"
 grep -q "missing.vxr" <<<"$preview" || fail "the preview program did not read its input: $preview"
+# The backend CUPS starts for every job loads no Qt; it finds its renderer where the package puts
+# it, and the installed pair renders a job.
+backend=$root/usr/lib/cups/backend/quillon
+worker=$root/usr/lib/quillon-print/quillon-backend-worker
+! grep -q "libQt6" <<<"$(ldd "$backend")" || fail "the backend loads Qt: $(ldd "$backend")"
+grep -qx /usr/lib/quillon-print/quillon-backend-worker <<<"$(strings "$backend")" \
+  || fail "the backend looks for its renderer elsewhere"
+! grep -q "libQt6Widgets" <<<"$(ldd "$worker")" || fail "the backend's renderer loads Qt Widgets"
+mkdir "$work/pdf" "$work/tmp"
+for job in 1 2; do
+  env -u LD_LIBRARY_PATH TMPDIR="$work/tmp" DEVICE_URI="quillon:/pdf$work/pdf" QUILLON_BACKEND_WORKER="$worker" \
+    "$backend" $job jan raport 1 "" "$spool" 2>"$work/backend.log" || fail "the installed backend: $(cat "$work/backend.log")"
+done
+grep -q "^Pages: *[1-9]" <<<"$(pdfinfo "$work/pdf/1-raport.pdf")" || fail "no pages in the backend's PDF"
+rm -rf "$work/tmp" # its renderer goes with its folder
+
 usage=$(env -u LD_LIBRARY_PATH "$render" 2>&1 || true)
 grep -q "usage: quillon-render" <<<"$usage" || fail "no usage text: $usage"
 
