@@ -103,6 +103,55 @@ bool stillListening(const std::string& path, ino_t socketInode)
     return ::lstat(path.c_str(), &st) == 0 && st.st_ino == socketInode;
 }
 
+// What a spare holds: the listening socket, the pipe on which it says that it took a job, the
+// pipe whose closing tells it to leave; and what it lets go of: the renderer's lock and the
+// renderer's ends of those pipes.
+struct Spares {
+    int listener, took, stop;
+    int lock, heard, stopping;
+};
+
+// A spare: a process forked ahead of its job that waits for the next backend itself, so no job
+// waits for a fork. Once it has a job it tells the renderer, which forks the next spare.
+[[noreturn]] void serveAsSpare(const Spares& s, const Service& service)
+{
+    for (int fd : {s.lock, s.heard, s.stopping})
+        ::close(fd);
+    std::signal(SIGCHLD, SIG_DFL);
+    for (;;) {
+        pollfd p[2] = {{s.listener, POLLIN, 0}, {s.stop, POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            ::_exit(0);
+        }
+        if (p[1].revents)
+            ::_exit(0); // the renderer stopped, or died
+        const int connection = ::accept4(s.listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            continue; // the backend gave up before it was taken
+        if (!sameUser(connection)) {
+            ::close(connection);
+            continue;
+        }
+        const char byte = 1;
+        const bool told = ::write(s.took, &byte, 1) == 1;
+        ::close(s.took);
+        ::close(s.stop);
+        ::close(s.listener);
+        if (!told)
+            ::_exit(1); // no renderer to fork the next spare: this connection closes unanswered
+        ::_exit(takeJob(connection, service));
+    }
+}
+
+void forkSpare(const Spares& spares, const Service& service)
+{
+    if (::fork() == 0)
+        serveAsSpare(spares, service);
+    // A failed fork leaves the backends to render their jobs themselves until the next one.
+}
+
 int listenOn(const std::string& path)
 {
     sockaddr_un address{};
@@ -111,7 +160,8 @@ int listenOn(const std::string& path)
         return -1;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     ::unlink(path.c_str());
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // Non-blocking: a spare that wakes for a backend that has gone again goes back to waiting.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
@@ -131,43 +181,43 @@ int serveJobs(const std::string& folder, const Service& service)
     service.warmUp();
     const std::string path = socketPath(folder);
     Descriptor listener(listenOn(path));
-    if (listener.get() < 0)
+    int took[2] = {-1, -1}, stop[2] = {-1, -1};
+    if (listener.get() < 0 || ::pipe2(took, O_CLOEXEC) != 0 || ::pipe2(stop, O_CLOEXEC) != 0)
         return 1;
+    const Descriptor heard(took[0]), told(took[1]), stopping(stop[1]), stopped(stop[0]);
+    const Spares spares{listener.get(), told.get(), stopped.get(), lock.get(), heard.get(), stopping.get()};
     struct stat bound {};
     ::lstat(path.c_str(), &bound);
     // Every job's process is reaped by the system; none is waited for.
     std::signal(SIGCHLD, SIG_IGN);
     constexpr int kTickMs = 1000;
     int idleMs = 0;
+    forkSpare(spares, service);
     for (;;) {
-        pollfd p{listener.get(), POLLIN, 0};
+        pollfd p{heard.get(), POLLIN, 0};
         const int ready = ::poll(&p, 1, kTickMs);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0 || !stillListening(path, bound.st_ino))
-            return 0;
+            break;
         if (ready == 0) {
             idleMs += kTickMs;
             if (idleMs >= service.idleSeconds * 1000)
                 break;
             continue;
         }
+        char byte;
+        if (::read(heard.get(), &byte, 1) != 1)
+            break;
         idleMs = 0;
-        Descriptor connection(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (connection.get() < 0 || !sameUser(connection.get()))
-            continue;
         if (programReplaced())
-            break; // the connection closes unanswered: its backend renders the job itself
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            listener.reset(-1);
-            lock.reset(-1);
-            std::signal(SIGCHLD, SIG_DFL);
-            ::_exit(takeJob(connection.get(), service));
-        }
-        // A failed fork closes the connection unanswered too.
+            break; // no spare waits any more: the next backends render their jobs themselves
+        forkSpare(spares, service);
     }
-    ::unlink(path.c_str());
+    // The spare sees its stop pipe close and leaves; backends still waiting in the queue are
+    // hung up on and render their jobs themselves.
+    if (stillListening(path, bound.st_ino))
+        ::unlink(path.c_str());
     return 0;
 }
 
