@@ -11,8 +11,10 @@
 //
 // quillon-bench-dotpdf [PAGES]   (default 200); it measures and reports, never judges.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
+#include "Measure.h"
 #include "PdfPrinter.h"
-#include "SpoolGenerator.h"
 #include "gdi/EmfPlayer.h"
 #include "gdi/EmfRecorder.h"
 
@@ -21,7 +23,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -31,13 +32,6 @@ using namespace quillon;
 using namespace quillon::bench;
 
 namespace {
-
-double cpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 struct Density {
     const char* name;
@@ -96,7 +90,9 @@ std::vector<uint8_t> recordPage(const Density& d, const PageDots& dots, bool per
 
 int main(int argc, char** argv)
 {
-    const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    int pages = 200;
+    parseBenchOptions("quillon-bench-dotpdf", argc, argv,
+                      {{"PAGES", "N", &pages, 1, 1000000, "A4 pages of each density and content"}});
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
@@ -135,10 +131,8 @@ int main(int argc, char** argv)
                     playEmf(pictures[size_t(i) % pictures.size()], *printer.pageSurface(), {});
                 }
                 printer.endDoc();
-                if (!printer.finish()) {
-                    std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), printer.lastError().c_str());
-                    return 1;
-                }
+                if (!printer.finish())
+                    return fail("cannot write " + path + ": " + printer.lastError());
             }
             const double seconds = secondsSince(start);
             const double cpu = cpuSeconds() - cpuStart;

@@ -9,7 +9,11 @@
 //
 // It measures and reports; it never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
+#include "Measure.h"
 #include "SpoolGenerator.h"
+#include "WorkFolder.h"
 
 #include "gdi/ByteIO.h"
 #include "gdi/EmfFormat.h"
@@ -34,7 +38,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,27 +61,16 @@ struct EngineResult {
     int32_t pages = 0;
     double seconds = 0;
     int64_t storeBytes = 0;
-    int64_t startRssKiB = 0; // the child's resident set when it began
-    int64_t peakRssKiB = 0;  // filled in by the parent from wait4()
-    double userSeconds = 0;  // the child's CPU time, from wait4() too
-    double systemSeconds = 0;
+    ChildUsage usage; // startRssKiB: the child's resident set when it began
     double jobCpuSeconds = 0; // user and system, of the job alone (not the child's start and end)
     char error[512] = {};
 };
-
-// This process's CPU time so far, user and system.
-double cpuSeconds()
-{
-    struct rusage ru {};
-    ::getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
 
 // One job into the page store at storePath, wired as the command-line renderer wires it.
 EngineResult runJob(std::string_view spool, const std::string& storePath)
 {
     EngineResult r;
-    r.startRssKiB = residentKiB();
+    r.usage.startRssKiB = residentKiB();
 
     TSettings settings;
     settings.Preview = true;
@@ -224,30 +216,18 @@ struct Options {
     bool memory = false;
 };
 
-void usage(FILE* to)
+Options parseOptions(int argc, char** argv)
 {
-    std::fprintf(to,
-                 "usage: quillon-bench-pagestore [--pages N] [--repeat K] [--out DIR] [--memory]\n"
-                 "  --pages N   pages of the generated spool stream (default %d)\n"
-                 "  --repeat K  measure K times and report the medians (default 1)\n"
-                 "  --out DIR   folder for the page store and the plain-write file (default: a new\n"
-                 "              folder under /tmp); the files are removed afterwards\n"
-                 "  --memory    peak RSS growth of one job for %d pages and for N pages\n",
-                 kDefaultPages, kSmallPages);
-}
-
-std::optional<Options> parseOptions(int argc, char** argv)
-{
-    std::optional<BenchOptions> b = parseBenchOptions(argc, argv, "quillon-bench-pagestore", kDefaultPages, "--memory", usage);
-    if (!b)
-        return std::nullopt;
-    return Options{b->pages, b->repeat, b->out, b->extra};
-}
-
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "quillon-bench-pagestore: %s\n", message.c_str());
-    return 1;
+    Options o;
+    parseBenchOptions("quillon-bench-pagestore", argc, argv,
+                      {{"--pages", "N", &o.pages, 1, 1000000, "pages of the generated spool stream"},
+                       {"--repeat", "K", &o.repeat, 1, 100, "measure K times and report the medians"},
+                       {"--out", "DIR", &o.out,
+                        "folder for the page store and the plain-write file (default: a new\n"
+                        "folder under /tmp); the files are removed afterwards"},
+                       {"--memory", &o.memory,
+                        "peak RSS growth of one job for " + std::to_string(kSmallPages) + " pages and for N pages"}});
+    return o;
 }
 
 // One job over the stream, checked against it. Leaves the store in place.
@@ -289,10 +269,10 @@ int runMemory(const Options& o, const WorkFolder& folder)
         folder.remove(kStoreName);
         if (!r)
             return fail(error);
-        growth[i] = r->peakRssKiB - r->startRssKiB;
+        growth[i] = r->usage.growthKiB();
         std::printf("  %7d pages   %8.2f MiB   (child: %.2f MiB at start, %.2f MiB peak; job %.3f s)\n",
-                    sizes[i], mib(double(growth[i])), mib(double(r->startRssKiB)),
-                    mib(double(r->peakRssKiB)), r->seconds);
+                    sizes[i], mib(double(growth[i])), mib(double(r->usage.startRssKiB)),
+                    mib(double(r->usage.peakRssKiB)), r->seconds);
     }
     std::printf("  difference      %8.2f MiB   (%d pages minus %d pages)\n",
                 mib(double(growth[1] - growth[0])), sizes[1], sizes[0]);
@@ -327,9 +307,9 @@ int runSpeed(const Options& o, const WorkFolder& folder)
     for (const EngineResult& r : jobs) {
         engineTimes.push_back(r.seconds);
         cpuTimes.push_back(r.jobCpuSeconds);
-        userTimes.push_back(r.userSeconds);
-        systemTimes.push_back(r.systemSeconds);
-        growths.push_back(mib(double(r.peakRssKiB - r.startRssKiB)));
+        userTimes.push_back(r.usage.userSeconds);
+        systemTimes.push_back(r.usage.systemSeconds);
+        growths.push_back(mib(double(r.usage.growthKiB())));
     }
     const EngineResult& first = jobs.front();
     const double bytes = double(first.storeBytes);
@@ -339,8 +319,8 @@ int runSpeed(const Options& o, const WorkFolder& folder)
     std::printf("Page-store benchmark: %d pages of %d lines x %d columns (mixed pitches and "
                 "attributes)\n",
                 first.pages, kLinesPerPage, kColumns);
-    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
-    std::printf("  folder           %s\n", folder.path().c_str());
+    reportLine("spool stream", "%.2f MB, in memory", mb(double(spool.bytes.size())));
+    reportLine("folder", "%s", folder.path().c_str());
     if (o.repeat > 1) {
         std::printf("  %d runs; figures are medians. Per run (engine s / plain s):", o.repeat);
         for (size_t k = 0; k < jobs.size(); ++k)
@@ -348,22 +328,20 @@ int runSpeed(const Options& o, const WorkFolder& folder)
         std::printf("\n");
     }
     std::printf("Engine: one job, spool -> page store\n");
-    std::printf("  wall time        %.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)\n",
-                engine, median(userTimes), median(systemTimes), median(cpuTimes));
-    std::printf("  pages/s          %.0f\n", first.pages / engine);
-    std::printf("  bytes written    %lld (%.2f MB, %.1f KB a page)\n", (long long)first.storeBytes,
-                mb(bytes), bytes / first.pages / 1e3);
-    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / engine);
-    std::printf("  peak RSS growth  %.2f MiB (in a forked child)\n", median(growths));
-    std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n",
-                kPlainWriteChunk / 1024);
-    std::printf("  wall time        %.3f s (CPU: %.3f s)\n", plain, median(plainCpus));
-    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / plain);
+    reportLine("wall time", "%.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)", engine,
+               median(userTimes), median(systemTimes), median(cpuTimes));
+    reportLine("pages/s", "%.0f", first.pages / engine);
+    reportLine("bytes written", "%lld (%.2f MB, %.1f KB a page)", (long long)first.storeBytes, mb(bytes),
+               bytes / first.pages / 1e3);
+    reportLine("throughput", "%.1f MB/s", mb(bytes) / engine);
+    reportLine("peak RSS growth", "%.2f MiB (in a forked child)", median(growths));
+    std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n", kPlainWriteChunk / 1024);
+    reportLine("wall time", "%.3f s (CPU: %.3f s)", plain, median(plainCpus));
+    reportLine("throughput", "%.1f MB/s", mb(bytes) / plain);
     std::printf("Engine time / plain write time: %.2f\n", engine / plain);
     // On a machine that other work keeps busy the wall times wait for the processor too.
     std::printf("Engine CPU / plain write CPU:   %.2f\n", median(cpuTimes) / median(plainCpus));
-    std::printf("Checked: %d pages stored, every page's characters drawn as generated\n",
-                first.pages);
+    std::printf("Checked: %d pages stored, every page's characters drawn as generated\n", first.pages);
     return 0;
 }
 
@@ -371,14 +349,12 @@ int runSpeed(const Options& o, const WorkFolder& folder)
 
 int main(int argc, char** argv)
 {
-    std::optional<Options> o = parseOptions(argc, argv);
-    if (!o)
-        return 1;
-    WorkFolder folder(o->out);
+    const Options o = parseOptions(argc, argv);
+    WorkFolder folder(o.out);
     if (folder.path().empty())
-        return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
+        return fail("cannot create the folder " + (o.out.empty() ? std::string("under /tmp") : o.out));
     try {
-        return o->memory ? runMemory(*o, folder) : runSpeed(*o, folder);
+        return o.memory ? runMemory(o, folder) : runSpeed(o, folder);
     } catch (const std::exception& e) {
         return fail(e.what());
     }
