@@ -344,6 +344,25 @@ PlayResult play(const std::vector<uint8_t>& pic, FakeDc& dc, Point origin = {})
 // ---------------------------------------------------------------------------------------------
 // The program's own pictures
 
+// The checks below lean on the fake: every rule a player could break must be written down.
+TEST(EmfPlayerFakeDc, EveryBrokenObjectRuleIsRefusedAndWrittenDown)
+{
+    FakeDc dc;
+    const GdiObject pen = dc.createPen(LogPen{});
+    EXPECT_EQ(dc.selectObject(pen), stockObject(StockObject::BlackPen));
+    EXPECT_FALSE(dc.deleteObject(pen)) << "deleted while selected";
+    dc.selectObject(stockObject(StockObject::NullPen));
+    EXPECT_TRUE(dc.deleteObject(pen));
+    EXPECT_FALSE(dc.deleteObject(pen)) << "deleted twice";
+    EXPECT_EQ(dc.selectObject(pen), 0u) << "selected after its deletion";
+    EXPECT_EQ(dc.selectObject(stockObject(StockObject::DefaultPalette)), 0u) << "a palette is no font, pen or brush";
+    EXPECT_FALSE(dc.deleteObject(stockObject(StockObject::WhiteBrush)));
+    dc.setMapMode(kMmAnisotropic);
+    EXPECT_EQ(dc.misuse.size(), 6u);
+    EXPECT_EQ(dc.objects.selected(GdiObjectKind::Pen), stockObject(StockObject::NullPen));
+    EXPECT_TRUE(dc.objects.empty());
+}
+
 TEST(EmfPlayerOwnPictures, TextWithAdvancesReachesDcOffsetByOrigin)
 {
     EmfRecorder rec(Size{21000, 29700});
