@@ -18,6 +18,7 @@
 #include "BenchReport.h"
 #include "CupsScheduler.h"
 #include "Measure.h"
+#include "PdfInfo.h"
 #include "SpoolGenerator.h"
 #include "WorkFolder.h"
 
@@ -26,7 +27,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,13 +38,6 @@ using quillon::test::CupsScheduler;
 namespace fs = std::filesystem;
 
 namespace {
-
-int pdfPageCount(const std::string& file)
-{
-    const std::string info = CupsScheduler::run({"pdfinfo", file}).output;
-    std::smatch m;
-    return std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))")) ? std::stoi(m[1]) : -1;
-}
 
 struct Figures {
     double seconds = 0;
@@ -103,7 +96,7 @@ Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::
     for (const auto& job : jobs) {
         std::error_code ec;
         const bool whole = arrives == Arrives::AsSent && fs::file_size(job.documentPath, ec) == sent;
-        const int pages = arrives == Arrives::AsPdf ? pdfPageCount(job.documentPath) : whole ? pagesPerJob : 0;
+        const int pages = arrives == Arrives::AsPdf ? pdfinfoPages(job.documentPath) : whole ? pagesPerJob : 0;
         f.pages += pages;
         f.wrongPages += pages != pagesPerJob;
     }
@@ -132,7 +125,7 @@ Figures direct(const std::string& work, const std::string& spool, int pagesPerJo
     for (int n = 0; n < count; ++n) {
         const std::string out = work + "/direct-" + std::to_string(n) + ".pdf";
         if (pages[size_t(n)] == 0)
-            pages[size_t(n)] = pdfPageCount(out);
+            pages[size_t(n)] = pdfinfoPages(out);
         f.jobs += pages[size_t(n)] >= 0;
         f.lost += pages[size_t(n)] < 0;
         f.pages += std::max(pages[size_t(n)], 0);

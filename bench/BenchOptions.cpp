@@ -21,7 +21,7 @@ std::string synopsis(const BenchOption& o)
     return std::string("[") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
 }
 
-void usage(FILE* to, std::initializer_list<BenchOption> options)
+void usage(FILE* to, const std::vector<BenchOption>& options)
 {
     std::string line = std::string("usage: ") + g_program;
     for (const BenchOption& o : options)
@@ -72,7 +72,7 @@ std::string take(const BenchOption& o, const char* text)
     return {};
 }
 
-[[noreturn]] void refuse(const std::string& why, std::initializer_list<BenchOption> options)
+[[noreturn]] void refuse(const std::string& why, const std::vector<BenchOption>& options)
 {
     std::fprintf(stderr, "%s: %s\n", g_program, why.c_str());
     usage(stderr, options);
@@ -94,7 +94,7 @@ bool parseNumber(const char* text, int low, int high, int& number)
     return true;
 }
 
-void parseBenchOptions(const char* program, int argc, char** argv, std::initializer_list<BenchOption> options)
+void parseBenchOptions(const char* program, int argc, char** argv, const std::vector<BenchOption>& options)
 {
     g_program = program;
     std::vector<const BenchOption*> places;
@@ -128,6 +128,14 @@ void parseBenchOptions(const char* program, int argc, char** argv, std::initiali
         if (std::string why = take(*option, argv[++i]); !why.empty())
             refuse(why, options);
     }
+}
+
+std::vector<BenchOption> runOptionRows(RunOptions& o, std::string pagesHelp, std::string outHelp,
+                                       std::string repeatHelp)
+{
+    return {{"--pages", "N", &o.pages, 1, 1000000, std::move(pagesHelp)},
+            {"--repeat", "K", &o.repeat, 1, 100, std::move(repeatHelp)},
+            {"--out", "DIR", &o.out, std::move(outHelp)}};
 }
 
 } // namespace quillon::bench

@@ -5,9 +5,9 @@
 // the table and exits 0; anything it cannot take prints what is wrong and the usage on stderr and
 // exits 2.
 
-#include <initializer_list>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace quillon::bench {
 
@@ -36,7 +36,19 @@ struct BenchOption {
 const char* benchProgram();
 
 // Sets the targets from argv; returns only when every argument was taken.
-void parseBenchOptions(const char* program, int argc, char** argv, std::initializer_list<BenchOption> options);
+void parseBenchOptions(const char* program, int argc, char** argv, const std::vector<BenchOption>& options);
+
+// What the benchmarks that run jobs over a generated stream take alike.
+struct RunOptions {
+    int pages = 0;
+    int repeat = 1;
+    std::string out;
+};
+
+// Their rows: --pages N (1 to 1000000), --repeat K (1 to 100) and --out DIR, each with the
+// benchmark's own help.
+std::vector<BenchOption> runOptionRows(RunOptions& o, std::string pagesHelp, std::string outHelp,
+                                       std::string repeatHelp = "measure K times and report the medians");
 
 // A whole decimal number within low..high, or false.
 bool parseNumber(const char* text, int low, int high, int& number);

@@ -20,17 +20,17 @@ void reportLine(const char* label, const char* format, ...)
     std::fflush(stdout);
 }
 
-void reportSpread(const char* what, std::vector<double> milliseconds)
+void reportSpread(const char* what, std::vector<double> milliseconds, const char* counted)
 {
     if (milliseconds.empty()) {
-        std::printf("%-36s no samples\n", what);
+        std::printf("%-36s no %s\n", what, counted);
         return;
     }
     std::sort(milliseconds.begin(), milliseconds.end());
     const size_t n = milliseconds.size();
-    std::printf("%-36s median %8.3f ms  p90 %8.3f ms  min %8.3f ms  max %8.3f ms  (%zu samples)\n", what,
+    std::printf("%-36s median %8.3f ms  p90 %8.3f ms  min %8.3f ms  max %8.3f ms  (%zu %s)\n", what,
                 median(milliseconds), milliseconds[std::min(n - 1, n * 9 / 10)], milliseconds.front(),
-                milliseconds.back(), n);
+                milliseconds.back(), n, counted);
     std::fflush(stdout);
 }
 

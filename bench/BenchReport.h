@@ -14,8 +14,9 @@ inline double mib(double kib) { return kib / 1024.0; }
 // "  label            figures": the label in a column of its own, then the formatted figures.
 [[gnu::format(printf, 2, 3)]] void reportLine(const char* label, const char* format, ...);
 
-// "what   median … ms  p90 … ms  min … ms  max … ms  (N samples)", of samples in milliseconds.
-void reportSpread(const char* what, std::vector<double> milliseconds);
+// "what   median … ms  p90 … ms  min … ms  max … ms  (N samples)", of samples in milliseconds;
+// counted names what the samples are ("samples", "files").
+void reportSpread(const char* what, std::vector<double> milliseconds, const char* counted = "samples");
 
 // "PROGRAM: message" on stderr; returns 1, the exit status of a failed run.
 int fail(const std::string& message);

@@ -209,24 +209,20 @@ std::optional<PlainWrite> timePlainWrite(const std::string& path, int64_t bytes)
 // ---------------------------------------------------------------------------------------------
 // The program
 
-struct Options {
-    int pages = kDefaultPages;
-    int repeat = 1;
-    std::string out;
+struct Options : RunOptions {
     bool memory = false;
 };
 
 Options parseOptions(int argc, char** argv)
 {
     Options o;
-    parseBenchOptions("quillon-bench-pagestore", argc, argv,
-                      {{"--pages", "N", &o.pages, 1, 1000000, "pages of the generated spool stream"},
-                       {"--repeat", "K", &o.repeat, 1, 100, "measure K times and report the medians"},
-                       {"--out", "DIR", &o.out,
-                        "folder for the page store and the plain-write file (default: a new\n"
-                        "folder under /tmp); the files are removed afterwards"},
-                       {"--memory", &o.memory,
-                        "peak RSS growth of one job for " + std::to_string(kSmallPages) + " pages and for N pages"}});
+    o.pages = kDefaultPages;
+    std::vector<BenchOption> rows = runOptionRows(o, "pages of the generated spool stream",
+                                                  "folder for the page store and the plain-write file (default: a new\n"
+                                                  "folder under /tmp); the files are removed afterwards");
+    rows.push_back({"--memory", &o.memory,
+                    "peak RSS growth of one job for " + std::to_string(kSmallPages) + " pages and for N pages"});
+    parseBenchOptions("quillon-bench-pagestore", argc, argv, rows);
     return o;
 }
 

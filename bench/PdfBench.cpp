@@ -23,6 +23,7 @@
 #include "EpsonStreams.h"
 #include "Measure.h"
 #include "NullPrinter.h"
+#include "PdfInfo.h"
 #include "SpoolGenerator.h"
 #include "TimedPrinter.h"
 #include "WorkFolder.h"
@@ -50,10 +51,7 @@
 #include <utility>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/stat.h>
-
-extern char** environ;
 
 using namespace quillon;
 using namespace quillon::bench;
@@ -226,82 +224,13 @@ JobResult runJobInChild(JobKind kind, std::string_view spool, const WorkFolder& 
 }
 
 // ---------------------------------------------------------------------------------------------
-// Checking the PDF
-
-// Whether program is an executable file in one of PATH's folders.
-bool onPath(const char* program)
-{
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path ? path : "/usr/bin:/bin";
-    while (!dirs.empty()) {
-        const size_t colon = dirs.find(':');
-        std::string dir(dirs.substr(0, colon));
-        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
-}
-
-// Runs a program and returns its standard output; nothing when it could not run or failed.
-std::optional<std::string> output(std::vector<std::string> args)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while (spawned == 0 && ((n = ::read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
-        if (n > 0)
-            text.append(buffer, size_t(n));
-    ::close(fds[0]);
-    if (spawned != 0)
-        return std::nullopt;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
-}
-
-// The page count pdfinfo reads from the file; -1 when pdfinfo could not read it.
-int pdfinfoPages(const std::string& path)
-{
-    std::optional<std::string> info = output({"pdfinfo", path});
-    if (!info)
-        return -1;
-    const size_t at = info->find("\nPages:");
-    if (at == std::string::npos)
-        return -1;
-    return std::atoi(info->c_str() + at + 7);
-}
-
-// ---------------------------------------------------------------------------------------------
 // The program
 
 // The streams the benchmark prints: the simple printer's text, or an Epson printer's text with
 // attributes or pages full of graphics bands.
 enum class Stream { Text, EpsonText, EpsonDither, EpsonLineArt };
 
-struct Options {
-    int pages = kDefaultPages;
-    int repeat = 1;
-    std::string out;
+struct Options : RunOptions {
     bool pdfOnly = false;
     Stream stream = Stream::Text;
 };
@@ -325,21 +254,20 @@ SpoolStream makeStream(Stream stream, int pages)
 Options parseOptions(int argc, char** argv)
 {
     Options o;
+    o.pages = kDefaultPages;
     std::string stream = "text";
-    parseBenchOptions("quillon-bench-pdf", argc, argv,
-                      {{"--pages", "N", &o.pages, 1, 1000000, "pages of the generated spool stream"},
-                       {"--repeat", "K", &o.repeat, 1, 100, "measure K times and report the medians"},
-                       {"--out", "DIR", &o.out,
-                        "folder for the PDF and the page store (default: a new folder under\n"
-                        "/tmp); the files are removed afterwards"},
-                       {"--pdf-only", &o.pdfOnly,
-                        "only the PDF job, once per repeat: no split, no " + std::to_string(kSmallPages)
-                            + "-page run (for\nprofiling)"},
-                       {"--stream", "S", &stream,
-                        "text: the simple printer's pages (default); epson-text: a 24-pin\n"
-                        "printer's text with attributes; epson-dither, epson-lineart: pages of\n"
-                        "85 bands of ESC * 39 graphics, a dithered picture or line art",
-                        "text|epson-text|epson-dither|epson-lineart"}});
+    std::vector<BenchOption> rows = runOptionRows(o, "pages of the generated spool stream",
+                                                  "folder for the PDF and the page store (default: a new folder under\n"
+                                                  "/tmp); the files are removed afterwards");
+    rows.push_back({"--pdf-only", &o.pdfOnly,
+                    "only the PDF job, once per repeat: no split, no " + std::to_string(kSmallPages)
+                        + "-page run (for\nprofiling)"});
+    rows.push_back({"--stream", "S", &stream,
+                    "text: the simple printer's pages (default); epson-text: a 24-pin\n"
+                    "printer's text with attributes; epson-dither, epson-lineart: pages of\n"
+                    "85 bands of ESC * 39 graphics, a dithered picture or line art",
+                    "text|epson-text|epson-dither|epson-lineart"});
+    parseBenchOptions("quillon-bench-pdf", argc, argv, rows);
     o.stream = stream == "epson-text"     ? Stream::EpsonText
              : stream == "epson-dither"   ? Stream::EpsonDither
              : stream == "epson-lineart" ? Stream::EpsonLineArt
@@ -369,7 +297,7 @@ std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, con
     folder.settle();
     JobResult r = runJobInChild(kind, spool.bytes, folder);
     pdfinfoCount = -1;
-    if (r.ok && (kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo"))
+    if (r.ok && printsPdf(kind) && onPath("pdfinfo"))
         pdfinfoCount = r.pdfinfoPages = pdfinfoPages(folder.file(kPdfName));
     folder.remove(kPdfName);
     folder.remove(kStoreName);
@@ -383,7 +311,7 @@ std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, con
               + std::to_string(r.printerPages) + ") of a " + std::to_string(expected) + "-page stream";
         return std::nullopt;
     }
-    if ((kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo") && pdfinfoCount != expected) {
+    if (printsPdf(kind) && onPath("pdfinfo") && pdfinfoCount != expected) {
         error = pdfinfoCount < 0 ? std::string("pdfinfo cannot read the PDF")
                                  : "pdfinfo counts " + std::to_string(pdfinfoCount) + " pages in the PDF of a "
                                        + std::to_string(expected) + "-page stream";

@@ -130,7 +130,7 @@ int main(int argc, char** argv)
         });
         app.exec();
         writer.join();
-        reportSpread(instant ? "instant pickup (inotify)" : "polling alone, every 4 s", ms);
+        reportSpread(instant ? "instant pickup (inotify)" : "polling alone, every 4 s", ms, "files");
     }
     std::error_code ec;
     fs::remove_all(root, ec);

@@ -43,22 +43,19 @@ namespace {
 constexpr int kDefaultPages = 10000;
 constexpr int kSamples = 200;
 
-struct Options {
-    int pages = kDefaultPages;
-    int repeat = 1;
-    std::string out;
+struct Options : RunOptions {
     bool noMemory = false;
 };
 
 Options parseOptions(int argc, char** argv)
 {
     Options o;
-    parseBenchOptions("quillon-bench-preview", argc, argv,
-                      {{"--pages", "N", &o.pages, 1, 1000000, "pages in the store; the memory pass shows every one"},
-                       {"--repeat", "K", &o.repeat, 1, 100,
-                        "timing rounds of " + std::to_string(kSamples) + " samples each"},
-                       {"--out", "DIR", &o.out, "keep the page store in DIR"},
-                       {"--no-memory", &o.noMemory, "leave out the pass through every page"}});
+    o.pages = kDefaultPages;
+    std::vector<BenchOption> rows =
+        runOptionRows(o, "pages in the store; the memory pass shows every one", "keep the page store in DIR",
+                      "timing rounds of " + std::to_string(kSamples) + " samples each");
+    rows.push_back({"--no-memory", &o.noMemory, "leave out the pass through every page"});
+    parseBenchOptions("quillon-bench-preview", argc, argv, rows);
     return o;
 }
 
