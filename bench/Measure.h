@@ -12,6 +12,7 @@
 #include <exception>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -35,6 +36,16 @@ int64_t residentKiB();
 
 // The middle value (the mean of the two middle ones for an even count); 0 for none.
 double median(std::vector<double> values);
+
+// The median of one figure of a benchmark's runs: field(run) for each.
+template <class Run, class Field>
+double medianOf(const std::vector<Run>& runs, Field&& field)
+{
+    std::vector<double> values;
+    for (const Run& r : runs)
+        values.push_back(double(field(r)));
+    return median(std::move(values));
+}
 
 // A child's memory and CPU figures. startRssKiB is the child's own report of its resident set when
 // its job began; the rest come from wait4().

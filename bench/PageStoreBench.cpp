@@ -275,42 +275,43 @@ int runMemory(const Options& o, const WorkFolder& folder)
     return 0;
 }
 
-int runSpeed(const Options& o, const WorkFolder& folder)
+// The runs of the speed measurement: each job and the plain write of its bytes.
+struct SpeedRun {
+    EngineResult job;
+    PlainWrite plain;
+};
+
+// o.repeat runs over spool; the reason when one failed.
+std::optional<std::string> measureSpeed(const Options& o, const WorkFolder& folder, const SpoolStream& spool,
+                                        std::vector<SpeedRun>& runs)
 {
-    const SpoolStream spool = SpoolGenerator().generate(o.pages);
-    std::vector<EngineResult> jobs;
-    std::vector<double> plains, plainCpus;
     for (int k = 0; k < o.repeat; ++k) {
         std::string error;
         std::optional<EngineResult> r = measuredJob(spool, folder, error);
         // The store goes before the plain write, so that its dirty pages do not weigh on that.
         folder.remove(kStoreName);
         if (!r)
-            return fail(error);
+            return error;
         folder.settle();
         std::optional<PlainWrite> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
         const int writeError = errno;
         folder.remove(kPlainName);
         if (!plain)
-            return fail("the plain write into " + folder.file(kPlainName) + " failed: "
-                        + std::strerror(writeError));
-        jobs.push_back(*r);
-        plains.push_back(plain->seconds);
-        plainCpus.push_back(plain->cpuSeconds);
+            return "the plain write into " + folder.file(kPlainName) + " failed: " + std::strerror(writeError);
+        runs.push_back({*r, *plain});
     }
+    return std::nullopt;
+}
 
-    std::vector<double> engineTimes, userTimes, systemTimes, cpuTimes, growths;
-    for (const EngineResult& r : jobs) {
-        engineTimes.push_back(r.seconds);
-        cpuTimes.push_back(r.jobCpuSeconds);
-        userTimes.push_back(r.usage.userSeconds);
-        systemTimes.push_back(r.usage.systemSeconds);
-        growths.push_back(mib(double(r.usage.growthKiB())));
-    }
-    const EngineResult& first = jobs.front();
+void reportSpeed(const Options& o, const WorkFolder& folder, const SpoolStream& spool,
+                 const std::vector<SpeedRun>& runs)
+{
+    const EngineResult& first = runs.front().job;
     const double bytes = double(first.storeBytes);
-    const double engine = median(engineTimes);
-    const double plain = median(plains);
+    const double engine = medianOf(runs, [](const SpeedRun& r) { return r.job.seconds; });
+    const double engineCpu = medianOf(runs, [](const SpeedRun& r) { return r.job.jobCpuSeconds; });
+    const double plain = medianOf(runs, [](const SpeedRun& r) { return r.plain.seconds; });
+    const double plainCpu = medianOf(runs, [](const SpeedRun& r) { return r.plain.cpuSeconds; });
 
     std::printf("Page-store benchmark: %d pages of %d lines x %d columns (mixed pitches and "
                 "attributes)\n",
@@ -319,25 +320,36 @@ int runSpeed(const Options& o, const WorkFolder& folder)
     reportLine("folder", "%s", folder.path().c_str());
     if (o.repeat > 1) {
         std::printf("  %d runs; figures are medians. Per run (engine s / plain s):", o.repeat);
-        for (size_t k = 0; k < jobs.size(); ++k)
-            std::printf(" %.3f/%.3f", engineTimes[k], plains[k]);
+        for (const SpeedRun& r : runs)
+            std::printf(" %.3f/%.3f", r.job.seconds, r.plain.seconds);
         std::printf("\n");
     }
     std::printf("Engine: one job, spool -> page store\n");
     reportLine("wall time", "%.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)", engine,
-               median(userTimes), median(systemTimes), median(cpuTimes));
+               medianOf(runs, [](const SpeedRun& r) { return r.job.usage.userSeconds; }),
+               medianOf(runs, [](const SpeedRun& r) { return r.job.usage.systemSeconds; }), engineCpu);
     reportLine("pages/s", "%.0f", first.pages / engine);
     reportLine("bytes written", "%lld (%.2f MB, %.1f KB a page)", (long long)first.storeBytes, mb(bytes),
                bytes / first.pages / 1e3);
     reportLine("throughput", "%.1f MB/s", mb(bytes) / engine);
-    reportLine("peak RSS growth", "%.2f MiB (in a forked child)", median(growths));
+    reportLine("peak RSS growth", "%.2f MiB (in a forked child)",
+               mib(medianOf(runs, [](const SpeedRun& r) { return r.job.usage.growthKiB(); })));
     std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n", kPlainWriteChunk / 1024);
-    reportLine("wall time", "%.3f s (CPU: %.3f s)", plain, median(plainCpus));
+    reportLine("wall time", "%.3f s (CPU: %.3f s)", plain, plainCpu);
     reportLine("throughput", "%.1f MB/s", mb(bytes) / plain);
     std::printf("Engine time / plain write time: %.2f\n", engine / plain);
     // On a machine that other work keeps busy the wall times wait for the processor too.
-    std::printf("Engine CPU / plain write CPU:   %.2f\n", median(cpuTimes) / median(plainCpus));
+    std::printf("Engine CPU / plain write CPU:   %.2f\n", engineCpu / plainCpu);
     std::printf("Checked: %d pages stored, every page's characters drawn as generated\n", first.pages);
+}
+
+int runSpeed(const Options& o, const WorkFolder& folder)
+{
+    const SpoolStream spool = SpoolGenerator().generate(o.pages);
+    std::vector<SpeedRun> runs;
+    if (std::optional<std::string> error = measureSpeed(o, folder, spool, runs))
+        return fail(*error);
+    reportSpeed(o, folder, spool, runs);
     return 0;
 }
 

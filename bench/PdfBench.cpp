@@ -320,15 +320,6 @@ std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, con
     return r;
 }
 
-template <class F>
-double medianOf(const std::vector<JobResult>& runs, F&& field)
-{
-    std::vector<double> values;
-    for (const JobResult& r : runs)
-        values.push_back(double(field(r)));
-    return median(values);
-}
-
 // The runs of one benchmark, by kind of job.
 struct Runs {
     std::vector<JobResult> pdfs, timeds, nulls, stores;
