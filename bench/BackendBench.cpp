@@ -14,15 +14,19 @@
 // Needs root (the scheduler runs as root and its backends as lp). It measures and reports; it
 // never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
 #include "CupsScheduler.h"
+#include "Measure.h"
+#include "PdfInfo.h"
 #include "SpoolGenerator.h"
+#include "WorkFolder.h"
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,13 +38,6 @@ using quillon::test::CupsScheduler;
 namespace fs = std::filesystem;
 
 namespace {
-
-int pdfPageCount(const std::string& file)
-{
-    const std::string info = CupsScheduler::run({"pdfinfo", file}).output;
-    std::smatch m;
-    return std::regex_search(info, m, std::regex(R"(Pages:\s+(\d+))")) ? std::stoi(m[1]) : -1;
-}
 
 struct Figures {
     double seconds = 0;
@@ -99,7 +96,7 @@ Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::
     for (const auto& job : jobs) {
         std::error_code ec;
         const bool whole = arrives == Arrives::AsSent && fs::file_size(job.documentPath, ec) == sent;
-        const int pages = arrives == Arrives::AsPdf ? pdfPageCount(job.documentPath) : whole ? pagesPerJob : 0;
+        const int pages = arrives == Arrives::AsPdf ? pdfinfoPages(job.documentPath) : whole ? pagesPerJob : 0;
         f.pages += pages;
         f.wrongPages += pages != pagesPerJob;
     }
@@ -128,7 +125,7 @@ Figures direct(const std::string& work, const std::string& spool, int pagesPerJo
     for (int n = 0; n < count; ++n) {
         const std::string out = work + "/direct-" + std::to_string(n) + ".pdf";
         if (pages[size_t(n)] == 0)
-            pages[size_t(n)] = pdfPageCount(out);
+            pages[size_t(n)] = pdfinfoPages(out);
         f.jobs += pages[size_t(n)] >= 0;
         f.lost += pages[size_t(n)] < 0;
         f.pages += std::max(pages[size_t(n)], 0);
@@ -139,46 +136,16 @@ Figures direct(const std::string& work, const std::string& spool, int pagesPerJo
     return f;
 }
 
-void usage(FILE* out)
+// The private scheduler's queues: "paper" that stores each job's document, DOS and FWD for one
+// client, and the classes DOSALL and FWDALL of `queues` queues each for eight. DOS queues render
+// with the quillon backend, FWD queues forward. False, said, when they cannot be made.
+bool makeQueues(CupsScheduler& cups, int queues)
 {
-    std::fputs("usage: quillon-bench-backend [--small N] [--large N] [--queues N]\n"
-               "  --small N    1-page jobs per run (default 80)\n"
-               "  --large N    100-page jobs per run (default 16)\n"
-               "  --queues N   quillon queues in the class that the 8 clients print to (default 4)\n",
-               out);
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    int small = 80, large = 16, queues = 4;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help") {
-            usage(stdout);
-            return 0;
-        }
-        const int value = i + 1 < argc ? number(argv[i + 1], 1, 100000).value_or(0) : 0;
-        int* target = a == "--small" ? &small : a == "--large" ? &large : a == "--queues" ? &queues : nullptr;
-        if (!target || value == 0) {
-            usage(stderr);
-            return 2;
-        }
-        *target = value;
-        ++i;
-    }
-    if (::geteuid() != 0) {
-        std::fputs("quillon-bench-backend: needs root for its private CUPS scheduler\n", stderr);
-        return 2;
-    }
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    CupsScheduler cups;
     if (!cups.ok() || !cups.installBackend(QUILLON_BACKEND, "quillon")
         || !cups.installBackend(QUILLON_FORWARD_BACKEND, "forward") || !cups.addQueue("paper", false)
         || !cups.addDeviceQueue("DOS", "quillon:/paper") || !cups.addDeviceQueue("FWD", "forward:/paper")) {
-        std::fprintf(stderr, "quillon-bench-backend: %s\n", cups.error().c_str());
-        return 1;
+        fail(cups.error());
+        return false;
     }
     // A class of queues for each backend: DOSALL renders, FWDALL forwards.
     for (const char* prefix : {"DOS", "FWD"}) {
@@ -188,16 +155,20 @@ int main(int argc, char** argv)
             const std::string name = prefix + std::to_string(q);
             if (!cups.addDeviceQueue(name, scheme + ":/paper")
                 || CupsScheduler::run({"lpadmin", "-p", name, "-c", cls}).exitCode != 0) {
-                std::fprintf(stderr, "quillon-bench-backend: cannot make the class: %s\n", cups.error().c_str());
-                return 1;
+                fail("cannot make the class: " + cups.error());
+                return false;
             }
         }
         CupsScheduler::run({"cupsenable", cls});
         CupsScheduler::run({"cupsaccept", cls});
     }
+    return true;
+}
 
-    WorkFolder work("");
-    fs::permissions(work.path(), fs::perms(0755));
+// Every run: jobs of 1 and 100 pages, by 1 and 8 clients, forwarded, through the server and
+// rendered directly. True when every job came out right.
+bool runAll(CupsScheduler& cups, const WorkFolder& work, int small, int large, int queues)
+{
     bool wrong = false;
     std::printf("print server: 1 client -> queue DOS; 8 clients -> class of %d quillon queues; the same\n"
                 "through forwarding queues FWD and FWDALL (the ceiling); %u CPUs\n", queues,
@@ -219,5 +190,27 @@ int main(int argc, char** argv)
                  || render.wrongPages || render.lost;
         }
     }
-    return wrong ? 1 : 0;
+    return !wrong;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int small = 80, large = 16, queues = 4;
+    parseBenchOptions("quillon-bench-backend", argc, argv,
+                      {{"--small", "N", &small, 1, 100000, "1-page jobs per run"},
+                       {"--large", "N", &large, 1, 100000, "100-page jobs per run"},
+                       {"--queues", "N", &queues, 1, 100000, "quillon queues in the class that the 8 clients print to"}});
+    if (::geteuid() != 0) {
+        fail("needs root for its private CUPS scheduler");
+        return 2;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    CupsScheduler cups;
+    if (!makeQueues(cups, queues))
+        return 1;
+    WorkFolder work("");
+    fs::permissions(work.path(), fs::perms(0755));
+    return runAll(cups, work, small, large, queues) ? 0 : 1;
 }

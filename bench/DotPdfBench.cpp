@@ -11,8 +11,11 @@
 //
 // quillon-bench-dotpdf [PAGES]   (default 200); it measures and reports, never judges.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
+#include "Measure.h"
 #include "PdfPrinter.h"
-#include "SpoolGenerator.h"
+#include "WorkFolder.h"
 #include "gdi/EmfPlayer.h"
 #include "gdi/EmfRecorder.h"
 
@@ -21,7 +24,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -31,13 +33,6 @@ using namespace quillon;
 using namespace quillon::bench;
 
 namespace {
-
-double cpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 struct Density {
     const char* name;
@@ -92,66 +87,94 @@ std::vector<uint8_t> recordPage(const Density& d, const PageDots& dots, bool per
     return rec.finish();
 }
 
+// A handful of different pages of one density and content recorded as page pictures, and what
+// recording them and a 1-bit Flate of their dots took and gave, a page on average.
+struct Pictures {
+    std::vector<std::vector<uint8_t>> pages;
+    double flateBytes = 0;
+    double rawBytes = 0;
+    double recordSeconds = 0;
+    double flateSeconds = 0;
+};
+
+Pictures recordPictures(const Density& d, bool dither, bool perBand)
+{
+    constexpr unsigned kPages = 4;
+    Pictures p;
+    for (unsigned k = 0; k < kPages; ++k) {
+        const PageDots dots = makePage(d, dither, k);
+        const double recordStart = cpuSeconds();
+        p.pages.push_back(recordPage(d, dots, perBand));
+        const double flateStart = cpuSeconds();
+        p.flateBytes += double(qCompress(dots.rows.data(), qsizetype(dots.rows.size())).size()) / kPages;
+        p.flateSeconds += (cpuSeconds() - flateStart) / kPages;
+        p.recordSeconds += (flateStart - recordStart) / kPages;
+        p.rawBytes += double(dots.rows.size()) / kPages;
+    }
+    return p;
+}
+
+// The pictures played in turn onto pageCount pages of a PDF at path, as printing from the
+// preview draws them; the wall and CPU time it took. False, with error, when the PDF cannot be
+// written.
+bool printPictures(const Pictures& p, int pageCount, const std::string& path, double& seconds, double& cpu,
+                   std::string& error)
+{
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds();
+    {
+        PdfFilePrinter printer(path, DosCodePage::Cp852); // its end is timed too
+        printer.selectDefaultPrinter();
+        printer.beginDoc();
+        for (int i = 0; i < pageCount; ++i) {
+            if (i > 0)
+                printer.newPage();
+            playEmf(p.pages[size_t(i) % p.pages.size()], *printer.pageSurface(), {});
+        }
+        printer.endDoc();
+        if (!printer.finish()) {
+            error = "cannot write " + path + ": " + printer.lastError();
+            return false;
+        }
+    }
+    seconds = secondsSince(start);
+    cpu = cpuSeconds() - cpuStart;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int pages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    int pages = 200;
+    parseBenchOptions("quillon-bench-dotpdf", argc, argv,
+                      {{"PAGES", "N", &pages, 1, 1000000, "A4 pages of each density and content"}});
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillon-bench-dotpdf";
-    std::filesystem::create_directories(folder);
+    WorkFolder folder("");
+    if (folder.path().empty())
+        return fail("cannot create a folder under /tmp");
+    const std::string path = folder.file("dots.pdf");
 
     std::printf("Dot pictures into a PDF: %d A4 pages full of dots, recorded, then played onto PdfFilePrinter\n", pages);
     for (const Density& d : kDensities) {
         for (int kind = 0; kind < 3; ++kind) {
             const bool dither = kind == 2, perBand = kind == 1;
-            // A handful of different pages, used in turn.
-            std::vector<std::vector<uint8_t>> pictures;
-            size_t flate = 0, raw = 0;
-            double recordSeconds = 0, flateSeconds = 0;
-            for (unsigned k = 0; k < 4; ++k) {
-                const PageDots dots = makePage(d, dither, k);
-                const double recordStart = cpuSeconds();
-                pictures.push_back(recordPage(d, dots, perBand));
-                const double flateStart = cpuSeconds();
-                flate += size_t(qCompress(dots.rows.data(), qsizetype(dots.rows.size())).size());
-                flateSeconds += (cpuSeconds() - flateStart) / 4;
-                recordSeconds += (flateStart - recordStart) / 4;
-                raw += dots.rows.size();
-            }
-
-            const std::string path = (folder / "dots.pdf").string();
-            const auto start = Clock::now();
-            const double cpuStart = cpuSeconds();
-            {
-                PdfFilePrinter printer(path, DosCodePage::Cp852);
-                printer.selectDefaultPrinter();
-                printer.beginDoc();
-                for (int i = 0; i < pages; ++i) {
-                    if (i > 0)
-                        printer.newPage();
-                    playEmf(pictures[size_t(i) % pictures.size()], *printer.pageSurface(), {});
-                }
-                printer.endDoc();
-                if (!printer.finish()) {
-                    std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), printer.lastError().c_str());
-                    return 1;
-                }
-            }
-            const double seconds = secondsSince(start);
-            const double cpu = cpuSeconds() - cpuStart;
+            const Pictures p = recordPictures(d, dither, perBand);
+            double seconds = 0, cpu = 0;
+            std::string error;
+            if (!printPictures(p, pages, path, seconds, cpu, error))
+                return fail(error);
             const double pdfBytes = double(std::filesystem::file_size(path));
             std::printf("  %-15s %-26s %5.0f pages/s (%5.0f by CPU time, %5.2f ms a page; Flate of the page alone %5.2f ms)"
                         "  %6.1f KB a page (1-bit Flate of the page %6.1f KB, raw %6.1f KB)  page picture %6.1f KB,"
                         " recorded in %.2f ms\n",
-                        d.name, dither ? "dither" : perBand ? "line art, a picture a band" : "line art", pages / seconds, pages / cpu, cpu / pages * 1e3,
-                        flateSeconds * 1e3, pdfBytes / pages / 1e3, double(flate) / 4 / 1e3, double(raw) / 4 / 1e3,
-                        double(pictures[0].size()) / 1e3, recordSeconds * 1e3);
+                        d.name, dither ? "dither" : perBand ? "line art, a picture a band" : "line art", pages / seconds,
+                        pages / cpu, cpu / pages * 1e3, p.flateSeconds * 1e3, pdfBytes / pages / 1e3,
+                        p.flateBytes / 1e3, p.rawBytes / 1e3, double(p.pages[0].size()) / 1e3, p.recordSeconds * 1e3);
             std::fflush(stdout);
         }
     }
-    std::filesystem::remove_all(folder);
     return 0;
 }

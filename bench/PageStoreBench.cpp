@@ -9,7 +9,11 @@
 //
 // It measures and reports; it never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
+#include "Measure.h"
 #include "SpoolGenerator.h"
+#include "WorkFolder.h"
 
 #include "gdi/ByteIO.h"
 #include "gdi/EmfFormat.h"
@@ -34,7 +38,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,27 +61,16 @@ struct EngineResult {
     int32_t pages = 0;
     double seconds = 0;
     int64_t storeBytes = 0;
-    int64_t startRssKiB = 0; // the child's resident set when it began
-    int64_t peakRssKiB = 0;  // filled in by the parent from wait4()
-    double userSeconds = 0;  // the child's CPU time, from wait4() too
-    double systemSeconds = 0;
+    ChildUsage usage; // startRssKiB: the child's resident set when it began
     double jobCpuSeconds = 0; // user and system, of the job alone (not the child's start and end)
     char error[512] = {};
 };
-
-// This process's CPU time so far, user and system.
-double cpuSeconds()
-{
-    struct rusage ru {};
-    ::getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
 
 // One job into the page store at storePath, wired as the command-line renderer wires it.
 EngineResult runJob(std::string_view spool, const std::string& storePath)
 {
     EngineResult r;
-    r.startRssKiB = residentKiB();
+    r.usage.startRssKiB = residentKiB();
 
     TSettings settings;
     settings.Preview = true;
@@ -217,37 +209,21 @@ std::optional<PlainWrite> timePlainWrite(const std::string& path, int64_t bytes)
 // ---------------------------------------------------------------------------------------------
 // The program
 
-struct Options {
-    int pages = kDefaultPages;
-    int repeat = 1;
-    std::string out;
+struct Options : RunOptions {
     bool memory = false;
 };
 
-void usage(FILE* to)
+Options parseOptions(int argc, char** argv)
 {
-    std::fprintf(to,
-                 "usage: quillon-bench-pagestore [--pages N] [--repeat K] [--out DIR] [--memory]\n"
-                 "  --pages N   pages of the generated spool stream (default %d)\n"
-                 "  --repeat K  measure K times and report the medians (default 1)\n"
-                 "  --out DIR   folder for the page store and the plain-write file (default: a new\n"
-                 "              folder under /tmp); the files are removed afterwards\n"
-                 "  --memory    peak RSS growth of one job for %d pages and for N pages\n",
-                 kDefaultPages, kSmallPages);
-}
-
-std::optional<Options> parseOptions(int argc, char** argv)
-{
-    std::optional<BenchOptions> b = parseBenchOptions(argc, argv, "quillon-bench-pagestore", kDefaultPages, "--memory", usage);
-    if (!b)
-        return std::nullopt;
-    return Options{b->pages, b->repeat, b->out, b->extra};
-}
-
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "quillon-bench-pagestore: %s\n", message.c_str());
-    return 1;
+    Options o;
+    o.pages = kDefaultPages;
+    std::vector<BenchOption> rows = runOptionRows(o, "pages of the generated spool stream",
+                                                  "folder for the page store and the plain-write file (default: a new\n"
+                                                  "folder under /tmp); the files are removed afterwards");
+    rows.push_back({"--memory", &o.memory,
+                    "peak RSS growth of one job for " + std::to_string(kSmallPages) + " pages and for N pages"});
+    parseBenchOptions("quillon-bench-pagestore", argc, argv, rows);
+    return o;
 }
 
 // One job over the stream, checked against it. Leaves the store in place.
@@ -289,81 +265,91 @@ int runMemory(const Options& o, const WorkFolder& folder)
         folder.remove(kStoreName);
         if (!r)
             return fail(error);
-        growth[i] = r->peakRssKiB - r->startRssKiB;
+        growth[i] = r->usage.growthKiB();
         std::printf("  %7d pages   %8.2f MiB   (child: %.2f MiB at start, %.2f MiB peak; job %.3f s)\n",
-                    sizes[i], mib(double(growth[i])), mib(double(r->startRssKiB)),
-                    mib(double(r->peakRssKiB)), r->seconds);
+                    sizes[i], mib(double(growth[i])), mib(double(r->usage.startRssKiB)),
+                    mib(double(r->usage.peakRssKiB)), r->seconds);
     }
     std::printf("  difference      %8.2f MiB   (%d pages minus %d pages)\n",
                 mib(double(growth[1] - growth[0])), sizes[1], sizes[0]);
     return 0;
 }
 
-int runSpeed(const Options& o, const WorkFolder& folder)
+// The runs of the speed measurement: each job and the plain write of its bytes.
+struct SpeedRun {
+    EngineResult job;
+    PlainWrite plain;
+};
+
+// o.repeat runs over spool; the reason when one failed.
+std::optional<std::string> measureSpeed(const Options& o, const WorkFolder& folder, const SpoolStream& spool,
+                                        std::vector<SpeedRun>& runs)
 {
-    const SpoolStream spool = SpoolGenerator().generate(o.pages);
-    std::vector<EngineResult> jobs;
-    std::vector<double> plains, plainCpus;
     for (int k = 0; k < o.repeat; ++k) {
         std::string error;
         std::optional<EngineResult> r = measuredJob(spool, folder, error);
         // The store goes before the plain write, so that its dirty pages do not weigh on that.
         folder.remove(kStoreName);
         if (!r)
-            return fail(error);
+            return error;
         folder.settle();
         std::optional<PlainWrite> plain = timePlainWrite(folder.file(kPlainName), r->storeBytes);
         const int writeError = errno;
         folder.remove(kPlainName);
         if (!plain)
-            return fail("the plain write into " + folder.file(kPlainName) + " failed: "
-                        + std::strerror(writeError));
-        jobs.push_back(*r);
-        plains.push_back(plain->seconds);
-        plainCpus.push_back(plain->cpuSeconds);
+            return "the plain write into " + folder.file(kPlainName) + " failed: " + std::strerror(writeError);
+        runs.push_back({*r, *plain});
     }
+    return std::nullopt;
+}
 
-    std::vector<double> engineTimes, userTimes, systemTimes, cpuTimes, growths;
-    for (const EngineResult& r : jobs) {
-        engineTimes.push_back(r.seconds);
-        cpuTimes.push_back(r.jobCpuSeconds);
-        userTimes.push_back(r.userSeconds);
-        systemTimes.push_back(r.systemSeconds);
-        growths.push_back(mib(double(r.peakRssKiB - r.startRssKiB)));
-    }
-    const EngineResult& first = jobs.front();
+void reportSpeed(const Options& o, const WorkFolder& folder, const SpoolStream& spool,
+                 const std::vector<SpeedRun>& runs)
+{
+    const EngineResult& first = runs.front().job;
     const double bytes = double(first.storeBytes);
-    const double engine = median(engineTimes);
-    const double plain = median(plains);
+    const double engine = medianOf(runs, [](const SpeedRun& r) { return r.job.seconds; });
+    const double engineCpu = medianOf(runs, [](const SpeedRun& r) { return r.job.jobCpuSeconds; });
+    const double plain = medianOf(runs, [](const SpeedRun& r) { return r.plain.seconds; });
+    const double plainCpu = medianOf(runs, [](const SpeedRun& r) { return r.plain.cpuSeconds; });
 
     std::printf("Page-store benchmark: %d pages of %d lines x %d columns (mixed pitches and "
                 "attributes)\n",
                 first.pages, kLinesPerPage, kColumns);
-    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
-    std::printf("  folder           %s\n", folder.path().c_str());
+    reportLine("spool stream", "%.2f MB, in memory", mb(double(spool.bytes.size())));
+    reportLine("folder", "%s", folder.path().c_str());
     if (o.repeat > 1) {
         std::printf("  %d runs; figures are medians. Per run (engine s / plain s):", o.repeat);
-        for (size_t k = 0; k < jobs.size(); ++k)
-            std::printf(" %.3f/%.3f", engineTimes[k], plains[k]);
+        for (const SpeedRun& r : runs)
+            std::printf(" %.3f/%.3f", r.job.seconds, r.plain.seconds);
         std::printf("\n");
     }
     std::printf("Engine: one job, spool -> page store\n");
-    std::printf("  wall time        %.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)\n",
-                engine, median(userTimes), median(systemTimes), median(cpuTimes));
-    std::printf("  pages/s          %.0f\n", first.pages / engine);
-    std::printf("  bytes written    %lld (%.2f MB, %.1f KB a page)\n", (long long)first.storeBytes,
-                mb(bytes), bytes / first.pages / 1e3);
-    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / engine);
-    std::printf("  peak RSS growth  %.2f MiB (in a forked child)\n", median(growths));
-    std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n",
-                kPlainWriteChunk / 1024);
-    std::printf("  wall time        %.3f s (CPU: %.3f s)\n", plain, median(plainCpus));
-    std::printf("  throughput       %.1f MB/s\n", mb(bytes) / plain);
+    reportLine("wall time", "%.3f s (the child's CPU: %.3f s user, %.3f s system; the job's alone %.3f s)", engine,
+               medianOf(runs, [](const SpeedRun& r) { return r.job.usage.userSeconds; }),
+               medianOf(runs, [](const SpeedRun& r) { return r.job.usage.systemSeconds; }), engineCpu);
+    reportLine("pages/s", "%.0f", first.pages / engine);
+    reportLine("bytes written", "%lld (%.2f MB, %.1f KB a page)", (long long)first.storeBytes, mb(bytes),
+               bytes / first.pages / 1e3);
+    reportLine("throughput", "%.1f MB/s", mb(bytes) / engine);
+    reportLine("peak RSS growth", "%.2f MiB (in a forked child)",
+               mib(medianOf(runs, [](const SpeedRun& r) { return r.job.usage.growthKiB(); })));
+    std::printf("Plain write() of the same bytes, %zu KiB a call, no fsync\n", kPlainWriteChunk / 1024);
+    reportLine("wall time", "%.3f s (CPU: %.3f s)", plain, plainCpu);
+    reportLine("throughput", "%.1f MB/s", mb(bytes) / plain);
     std::printf("Engine time / plain write time: %.2f\n", engine / plain);
     // On a machine that other work keeps busy the wall times wait for the processor too.
-    std::printf("Engine CPU / plain write CPU:   %.2f\n", median(cpuTimes) / median(plainCpus));
-    std::printf("Checked: %d pages stored, every page's characters drawn as generated\n",
-                first.pages);
+    std::printf("Engine CPU / plain write CPU:   %.2f\n", engineCpu / plainCpu);
+    std::printf("Checked: %d pages stored, every page's characters drawn as generated\n", first.pages);
+}
+
+int runSpeed(const Options& o, const WorkFolder& folder)
+{
+    const SpoolStream spool = SpoolGenerator().generate(o.pages);
+    std::vector<SpeedRun> runs;
+    if (std::optional<std::string> error = measureSpeed(o, folder, spool, runs))
+        return fail(*error);
+    reportSpeed(o, folder, spool, runs);
     return 0;
 }
 
@@ -371,14 +357,12 @@ int runSpeed(const Options& o, const WorkFolder& folder)
 
 int main(int argc, char** argv)
 {
-    std::optional<Options> o = parseOptions(argc, argv);
-    if (!o)
-        return 1;
-    WorkFolder folder(o->out);
+    const Options o = parseOptions(argc, argv);
+    WorkFolder folder(o.out);
     if (folder.path().empty())
-        return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
+        return fail("cannot create the folder " + (o.out.empty() ? std::string("under /tmp") : o.out));
     try {
-        return o->memory ? runMemory(*o, folder) : runSpeed(*o, folder);
+        return o.memory ? runMemory(o, folder) : runSpeed(o, folder);
     } catch (const std::exception& e) {
         return fail(e.what());
     }

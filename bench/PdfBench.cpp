@@ -18,8 +18,15 @@
 //
 // It measures and reports; it never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
 #include "EpsonStreams.h"
+#include "Measure.h"
+#include "NullPrinter.h"
+#include "PdfInfo.h"
 #include "SpoolGenerator.h"
+#include "TimedPrinter.h"
+#include "WorkFolder.h"
 
 #include "JobSession.h"
 #include "PdfPrinter.h"
@@ -44,10 +51,7 @@
 #include <utility>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/stat.h>
-
-extern char** environ;
 
 using namespace quillon;
 using namespace quillon::bench;
@@ -62,221 +66,6 @@ constexpr const char* kStoreName = "preview.vxr";
 // The emulation a job of the stream runs in (set once in main, read by every job).
 PrinterEmulation g_emulation = PrinterEmulation::Simple;
 constexpr const char* kSpoolName = "bench.prn"; // the job's name only: the spool is in memory
-
-// ---------------------------------------------------------------------------------------------
-// Printers for the split
-
-// A printer with the PDF file printer's page (a whole A4 sheet at 2540 dots per inch) whose page
-// surface draws nothing: the job runs as it would into the PDF, without Qt.
-class NullContext final : public DrawingContext {
-public:
-    GdiObject createFont(const LogFont&) override { return newObject(Kind::Font); }
-    GdiObject createPen(const LogPen&) override { return newObject(Kind::Pen); }
-    GdiObject createBrush(const LogBrush&) override { return newObject(Kind::Brush); }
-    GdiObject selectObject(GdiObject object) override
-    {
-        Kind kind = kindOf(object);
-        return kind == Kind::None ? 0 : std::exchange(m_selected[int(kind)], object);
-    }
-    bool deleteObject(GdiObject object) override
-    {
-        if (object & kStockFlag || kindOf(object) == Kind::None)
-            return false;
-        for (GdiObject s : m_selected)
-            if (s == object)
-                return false;
-        m_kinds[object - 1] = Kind::None;
-        return true;
-    }
-    uint32_t setTextAlign(uint32_t align) override { return std::exchange(m_align, align); }
-    ColorRef setTextColor(ColorRef c) override { return std::exchange(m_textColor, c); }
-    ColorRef setBkColor(ColorRef c) override { return std::exchange(m_bkColor, c); }
-    int setBkMode(int mode) override { return std::exchange(m_bkMode, mode); }
-    int setMapMode(int mode) override { return std::exchange(m_mapMode, mode); }
-    void setWindowExt(Size) override {}
-    void setWindowOrg(Point org) override { m_windowOrg = org; }
-    void setViewportExt(Size) override {}
-    void setViewportOrg(Point) override {}
-    Point windowOrg() const override { return m_windowOrg; }
-    int saveDC() override { return ++m_saved; }
-    bool restoreDC(int) override { return m_saved > 0 ? (--m_saved, true) : false; }
-    bool extTextOutA(Point, uint32_t, const Rect*, std::string_view, std::span<const int32_t>) override
-    {
-        return true;
-    }
-    bool extTextOutW(Point, uint32_t, const Rect*, std::u16string_view, std::span<const int32_t>) override
-    {
-        return true;
-    }
-    void moveTo(Point) override {}
-    void lineTo(Point) override {}
-    void rectangle(const Rect&) override {}
-    void polyline(std::span<const Point>) override {}
-    void polygon(std::span<const Point>) override {}
-    void drawMonoBitmap(const Rect&, const MonoBitmap&) override {}
-
-private:
-    enum class Kind { None = -1, Font = 0, Pen = 1, Brush = 2 };
-
-    GdiObject newObject(Kind kind)
-    {
-        m_kinds.push_back(kind);
-        return GdiObject(m_kinds.size());
-    }
-    Kind kindOf(GdiObject object) const
-    {
-        if (object & kStockFlag) {
-            const uint32_t i = object & ~kStockFlag;
-            return i <= 5 ? Kind::Brush : i <= 8 ? Kind::Pen : i == 9 || i == 15 ? Kind::None : Kind::Font;
-        }
-        return object >= 1 && object <= m_kinds.size() ? m_kinds[object - 1] : Kind::None;
-    }
-
-    std::vector<Kind> m_kinds;
-    GdiObject m_selected[3] = {stockObject(StockObject::SystemFont), stockObject(StockObject::BlackPen),
-                               stockObject(StockObject::WhiteBrush)};
-    uint32_t m_align = 0;
-    ColorRef m_textColor = 0;
-    ColorRef m_bkColor = 0xFFFFFF;
-    int m_bkMode = kOpaque;
-    int m_mapMode = kMmText;
-    Point m_windowOrg;
-    int m_saved = 0;
-};
-
-class NullPrinter final : public ReportPrinter {
-public:
-    bool selectDefaultPrinter() override { return true; }
-    std::optional<PrinterPageMetrics> pageMetrics() override
-    {
-        PrinterPageMetrics m;
-        m.printableWidth = 21000;
-        m.printableHeight = 29700;
-        m.dpiX = 2540;
-        m.dpiY = 2540;
-        return m;
-    }
-    void setOrientation(PrinterOrientation) override {}
-    void setDocumentTitle(const std::string&) override {}
-    bool beginDoc() override { return !m_open && (m_open = true, ++m_pages, true); }
-    bool endDoc() override { return std::exchange(m_open, false); }
-    bool newPage() override { return m_open && (++m_pages, true); }
-    bool abortDoc() override { return std::exchange(m_open, false); }
-    bool printing() const override { return m_open; }
-    DrawingContext* pageSurface() override { return m_open ? &m_surface : nullptr; }
-    int pageCount() const { return m_pages; }
-
-private:
-    NullContext m_surface;
-    bool m_open = false;
-    int m_pages = 0;
-};
-
-// Sums the time spent inside another drawing context's calls.
-class TimedContext final : public DrawingContext {
-public:
-    void setTarget(DrawingContext* target) { m_target = target; }
-    double seconds() const { return std::chrono::duration<double>(m_spent).count(); }
-    int64_t calls() const { return m_calls; }
-    int64_t textCalls() const { return m_textCalls; }
-
-    GdiObject createFont(const LogFont& f) override { return timed([&] { return m_target->createFont(f); }); }
-    GdiObject createPen(const LogPen& p) override { return timed([&] { return m_target->createPen(p); }); }
-    GdiObject createBrush(const LogBrush& b) override { return timed([&] { return m_target->createBrush(b); }); }
-    GdiObject selectObject(GdiObject o) override { return timed([&] { return m_target->selectObject(o); }); }
-    bool deleteObject(GdiObject o) override { return timed([&] { return m_target->deleteObject(o); }); }
-    uint32_t setTextAlign(uint32_t a) override { return timed([&] { return m_target->setTextAlign(a); }); }
-    ColorRef setTextColor(ColorRef c) override { return timed([&] { return m_target->setTextColor(c); }); }
-    ColorRef setBkColor(ColorRef c) override { return timed([&] { return m_target->setBkColor(c); }); }
-    int setBkMode(int m) override { return timed([&] { return m_target->setBkMode(m); }); }
-    int setMapMode(int m) override { return timed([&] { return m_target->setMapMode(m); }); }
-    void setWindowExt(Size s) override { timed([&] { m_target->setWindowExt(s); }); }
-    void setWindowOrg(Point p) override { timed([&] { m_target->setWindowOrg(p); }); }
-    void setViewportExt(Size s) override { timed([&] { m_target->setViewportExt(s); }); }
-    void setViewportOrg(Point p) override { timed([&] { m_target->setViewportOrg(p); }); }
-    Point windowOrg() const override { return m_target->windowOrg(); }
-    int saveDC() override { return timed([&] { return m_target->saveDC(); }); }
-    bool restoreDC(int s) override { return timed([&] { return m_target->restoreDC(s); }); }
-    bool extTextOutA(Point ref, uint32_t options, const Rect* clip, std::string_view bytes,
-                     std::span<const int32_t> dx) override
-    {
-        ++m_textCalls;
-        return timed([&] { return m_target->extTextOutA(ref, options, clip, bytes, dx); });
-    }
-    bool extTextOutW(Point ref, uint32_t options, const Rect* clip, std::u16string_view text,
-                     std::span<const int32_t> dx) override
-    {
-        ++m_textCalls;
-        return timed([&] { return m_target->extTextOutW(ref, options, clip, text, dx); });
-    }
-    void moveTo(Point p) override { timed([&] { m_target->moveTo(p); }); }
-    void lineTo(Point p) override { timed([&] { m_target->lineTo(p); }); }
-    void rectangle(const Rect& r) override { timed([&] { m_target->rectangle(r); }); }
-    void polyline(std::span<const Point> p) override { timed([&] { m_target->polyline(p); }); }
-    void polygon(std::span<const Point> p) override { timed([&] { m_target->polygon(p); }); }
-    void drawMonoBitmap(const Rect& d, const MonoBitmap& b) override { timed([&] { m_target->drawMonoBitmap(d, b); }); }
-
-private:
-    template <class F>
-    auto timed(F&& f) -> decltype(f())
-    {
-        ++m_calls;
-        const auto start = Clock::now();
-        struct Add {
-            Clock::duration& spent;
-            Clock::time_point start;
-            ~Add() { spent += Clock::now() - start; }
-        } add{m_spent, start};
-        return f();
-    }
-
-    DrawingContext* m_target = nullptr;
-    Clock::duration m_spent{};
-    int64_t m_calls = 0;
-    int64_t m_textCalls = 0;
-};
-
-// The PDF file printer with its page surface and its page turns timed.
-class TimedPrinter final : public ReportPrinter {
-public:
-    explicit TimedPrinter(PdfFilePrinter& inner) : m_inner(inner) {}
-
-    bool selectDefaultPrinter() override { return m_inner.selectDefaultPrinter(); }
-    std::optional<PrinterPageMetrics> pageMetrics() override { return m_inner.pageMetrics(); }
-    void setOrientation(PrinterOrientation o) override { m_inner.setOrientation(o); }
-    void setDocumentTitle(const std::string& t) override { m_inner.setDocumentTitle(t); }
-    bool beginDoc() override { return turn([&] { return m_inner.beginDoc(); }); }
-    bool endDoc() override { return turn([&] { return m_inner.endDoc(); }); }
-    bool newPage() override { return turn([&] { return m_inner.newPage(); }); }
-    bool abortDoc() override { return m_inner.abortDoc(); }
-    bool printing() const override { return m_inner.printing(); }
-    DrawingContext* pageSurface() override
-    {
-        DrawingContext* surface = m_inner.pageSurface();
-        if (!surface)
-            return nullptr;
-        m_surface.setTarget(surface);
-        return &m_surface;
-    }
-    std::string lastError() const override { return m_inner.lastError(); }
-
-    const TimedContext& surface() const { return m_surface; }
-    double turnSeconds() const { return m_turnSeconds; }
-
-private:
-    template <class F>
-    bool turn(F&& f)
-    {
-        const auto start = Clock::now();
-        bool ok = f();
-        m_turnSeconds += secondsSince(start);
-        return ok;
-    }
-
-    PdfFilePrinter& m_inner;
-    TimedContext m_surface;
-    double m_turnSeconds = 0;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The jobs, in forked children
@@ -296,10 +85,7 @@ struct JobResult {
     int64_t textCalls = 0;
     int64_t outputBytes = 0;  // the PDF or the page store
     int32_t pdfinfoPages = -1; // filled in by the parent: the PDF's pages as pdfinfo counts them
-    int64_t startRssKiB = 0;  // the child's resident set when the job began (Qt started)
-    int64_t peakRssKiB = 0;   // filled in by the parent from wait4()
-    double userSeconds = 0;   // the child's CPU time, from wait4() too
-    double systemSeconds = 0;
+    ChildUsage usage;         // startRssKiB: the child's resident set when the job began (Qt started)
     char error[512] = {};
 
     double totalSeconds() const { return runSeconds + finishSeconds; }
@@ -321,8 +107,6 @@ int64_t fileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
-// One job over spool, wired as `quillon-render SPOOL -o OUT` wires it for the output of kind.
-// Runs in the child; the QGuiApplication lives until the child exits.
 // Starts the GUI application that fonts need (not a display); how long that took.
 double startQt()
 {
@@ -349,72 +133,88 @@ TSettings benchSettings(JobKind kind)
     return settings;
 }
 
+bool printsPdf(JobKind kind) { return kind == JobKind::Pdf || kind == JobKind::TimedPdf; }
+
+// The printers a job may print on; choose() makes the one for its kind: the PDF file printer
+// (timed or not), a printer that draws nothing, or the sheet that a page store is made for.
+struct JobPrinters {
+    std::optional<PdfFilePrinter> pdf;
+    std::optional<TimedPrinter> timed;
+    test::NullPrinter null;
+    SheetOnlyPrinter sheet{21000, 29700};
+
+    ReportPrinter& choose(JobKind kind, const std::string& pdfPath)
+    {
+        if (kind == JobKind::NullPrinter)
+            return null;
+        if (!printsPdf(kind))
+            return sheet;
+        pdf.emplace(pdfPath, DosCodePage::Cp852);
+        return kind == JobKind::TimedPdf ? static_cast<ReportPrinter&>(timed.emplace(*pdf)) : *pdf;
+    }
+};
+
+// After a job that ran through: the PDF finished, and the pages the printer counted, the output's
+// size and, for the timed run, where the time went into r. False, with r.error, when the PDF
+// cannot be written.
+bool finishJob(JobKind kind, JobPrinters& printers, const WorkFolder& folder, JobResult& r)
+{
+    if (printers.pdf) {
+        const auto finishStart = Clock::now();
+        const bool finished = printers.pdf->finish();
+        r.finishSeconds = secondsSince(finishStart);
+        if (!finished) {
+            std::snprintf(r.error, sizeof r.error, "cannot write %s", folder.file(kPdfName).c_str());
+            return false;
+        }
+        r.printerPages = printers.pdf->pageCount();
+        r.outputBytes = fileSize(folder.file(kPdfName));
+    } else if (kind == JobKind::NullPrinter) {
+        r.printerPages = printers.null.pageCount();
+    } else {
+        r.printerPages = r.reportPages;
+        r.outputBytes = fileSize(folder.file(kStoreName));
+    }
+    if (printers.timed) {
+        r.surfaceSeconds = printers.timed->surface().seconds();
+        r.surfaceCalls = printers.timed->surface().calls();
+        r.textCalls = printers.timed->surface().textCalls();
+        r.turnSeconds = printers.timed->turnSeconds();
+    }
+    return true;
+}
+
+// One job over spool, wired as `quillon-render SPOOL -o OUT` wires it for the output of kind.
+// Runs in the child; the QGuiApplication lives until the child exits.
 JobResult runJob(JobKind kind, std::string_view spool, const WorkFolder& folder)
 {
     JobResult r;
-    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf)
+    if (printsPdf(kind))
         r.appSeconds = startQt();
-    r.startRssKiB = residentKiB();
-
-    const std::string pdfPath = folder.file(kPdfName);
-    const std::string storePath = folder.file(kStoreName);
+    r.usage.startRssKiB = residentKiB();
     const TSettings settings = benchSettings(kind);
-    std::string_view header = spool.substr(0, 16);
 
     const auto start = Clock::now();
-    std::optional<PdfFilePrinter> pdf;
-    std::optional<TimedPrinter> timed;
-    NullPrinter null;
-    SheetOnlyPrinter sheet(21000, 29700);
-    ReportPrinter* printer = &sheet;
-    if (kind == JobKind::Pdf || kind == JobKind::TimedPdf) {
-        printer = &pdf.emplace(pdfPath, DosCodePage::Cp852);
-        if (kind == JobKind::TimedPdf)
-            printer = &timed.emplace(*pdf);
-    } else if (kind == JobKind::NullPrinter) {
-        printer = &null;
-    }
-
+    JobPrinters printers;
+    ReportPrinter& printer = printers.choose(kind, folder.file(kPdfName));
     MemoryByteSource source(spool);
     SilentProgress silent;
     // Printing, the job prints (not previews) with ShowPrintProgress off, as quillon-render does.
-    JobSession session(*printer, settings, silent, folder.path());
+    JobSession session(printer, settings, silent, folder.path());
     TVxReport& report = session.report();
     if (kind == JobKind::Store)
-        report.ReportFile = storePath;
-    const bool ok = session.engine().runJob(source, header, folder.file(kSpoolName));
+        report.ReportFile = folder.file(kStoreName);
+    const bool ok = session.engine().runJob(source, spool.substr(0, 16), folder.file(kSpoolName));
     r.runSeconds = secondsSince(start);
     // Printing, PageNo() is the number of the page that would come next; into a store, the last.
     r.reportPages = kind == JobKind::Store ? report.PageNo() : report.PageNo() - 1;
     if (!ok) {
         std::snprintf(r.error, sizeof r.error, "%s: %s%s%s", report.ErrorClassName().c_str(),
-                      report.ErrorMessage().c_str(), printer->lastError().empty() ? "" : "; the printer says: ",
-                      printer->lastError().c_str());
+                      report.ErrorMessage().c_str(), printer.lastError().empty() ? "" : "; the printer says: ",
+                      printer.lastError().c_str());
         return r;
     }
-    if (pdf) {
-        const auto finishStart = Clock::now();
-        const bool finished = pdf->finish();
-        r.finishSeconds = secondsSince(finishStart);
-        if (!finished) {
-            std::snprintf(r.error, sizeof r.error, "cannot write %s", pdfPath.c_str());
-            return r;
-        }
-        r.printerPages = pdf->pageCount();
-        r.outputBytes = fileSize(pdfPath);
-    } else if (kind == JobKind::NullPrinter) {
-        r.printerPages = null.pageCount();
-    } else {
-        r.printerPages = r.reportPages;
-        r.outputBytes = fileSize(storePath);
-    }
-    if (timed) {
-        r.surfaceSeconds = timed->surface().seconds();
-        r.surfaceCalls = timed->surface().calls();
-        r.textCalls = timed->surface().textCalls();
-        r.turnSeconds = timed->turnSeconds();
-    }
-    r.ok = 1;
+    r.ok = finishJob(kind, printers, folder, r);
     return r;
 }
 
@@ -424,82 +224,13 @@ JobResult runJobInChild(JobKind kind, std::string_view spool, const WorkFolder& 
 }
 
 // ---------------------------------------------------------------------------------------------
-// Checking the PDF
-
-// Whether program is an executable file in one of PATH's folders.
-bool onPath(const char* program)
-{
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path ? path : "/usr/bin:/bin";
-    while (!dirs.empty()) {
-        const size_t colon = dirs.find(':');
-        std::string dir(dirs.substr(0, colon));
-        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
-}
-
-// Runs a program and returns its standard output; nothing when it could not run or failed.
-std::optional<std::string> output(std::vector<std::string> args)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while (spawned == 0 && ((n = ::read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
-        if (n > 0)
-            text.append(buffer, size_t(n));
-    ::close(fds[0]);
-    if (spawned != 0)
-        return std::nullopt;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
-}
-
-// The page count pdfinfo reads from the file; -1 when pdfinfo could not read it.
-int pdfinfoPages(const std::string& path)
-{
-    std::optional<std::string> info = output({"pdfinfo", path});
-    if (!info)
-        return -1;
-    const size_t at = info->find("\nPages:");
-    if (at == std::string::npos)
-        return -1;
-    return std::atoi(info->c_str() + at + 7);
-}
-
-// ---------------------------------------------------------------------------------------------
 // The program
 
 // The streams the benchmark prints: the simple printer's text, or an Epson printer's text with
 // attributes or pages full of graphics bands.
 enum class Stream { Text, EpsonText, EpsonDither, EpsonLineArt };
 
-struct Options {
-    int pages = kDefaultPages;
-    int repeat = 1;
-    std::string out;
+struct Options : RunOptions {
     bool pdfOnly = false;
     Stream stream = Stream::Text;
 };
@@ -520,52 +251,28 @@ SpoolStream makeStream(Stream stream, int pages)
     return SpoolGenerator().generate(pages);
 }
 
-void usage(FILE* to)
+Options parseOptions(int argc, char** argv)
 {
-    std::fprintf(to,
-                 "usage: quillon-bench-pdf [--pages N] [--repeat K] [--out DIR] [--pdf-only]\n"
-                 "                         [--stream text|epson-text|epson-dither|epson-lineart]\n"
-                 "  --pages N   pages of the generated spool stream (default %d)\n"
-                 "  --repeat K  measure K times and report the medians (default 1)\n"
-                 "  --out DIR   folder for the PDF and the page store (default: a new folder under\n"
-                 "              /tmp); the files are removed afterwards\n"
-                 "  --pdf-only  only the PDF job, once per repeat: no split, no %d-page run (for\n"
-                 "              profiling)\n"
-                 "  --stream S  text: the simple printer's pages (default); epson-text: a 24-pin\n"
-                 "              printer's text with attributes; epson-dither, epson-lineart: pages of\n"
-                 "              85 bands of ESC * 39 graphics, a dithered picture or line art\n",
-                 kDefaultPages, kSmallPages);
-}
-
-std::optional<Options> parseOptions(int argc, char** argv)
-{
-    // --stream is this benchmark's own; the rest are the shared options.
-    Stream stream = Stream::Text;
-    std::vector<char*> rest{argv[0]};
-    for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) != "--stream" || i + 1 == argc) {
-            rest.push_back(argv[i]);
-            continue;
-        }
-        const std::string_view name = argv[++i];
-        if (name == "text")
-            stream = Stream::Text;
-        else if (name == "epson-text")
-            stream = Stream::EpsonText;
-        else if (name == "epson-dither")
-            stream = Stream::EpsonDither;
-        else if (name == "epson-lineart")
-            stream = Stream::EpsonLineArt;
-        else {
-            usage(stderr);
-            return std::nullopt;
-        }
-    }
-    std::optional<BenchOptions> b =
-        parseBenchOptions(int(rest.size()), rest.data(), "quillon-bench-pdf", kDefaultPages, "--pdf-only", usage);
-    if (!b)
-        return std::nullopt;
-    return Options{b->pages, b->repeat, b->out, b->extra, stream};
+    Options o;
+    o.pages = kDefaultPages;
+    std::string stream = "text";
+    std::vector<BenchOption> rows = runOptionRows(o, "pages of the generated spool stream",
+                                                  "folder for the PDF and the page store (default: a new folder under\n"
+                                                  "/tmp); the files are removed afterwards");
+    rows.push_back({"--pdf-only", &o.pdfOnly,
+                    "only the PDF job, once per repeat: no split, no " + std::to_string(kSmallPages)
+                        + "-page run (for\nprofiling)"});
+    rows.push_back({"--stream", "S", &stream,
+                    "text: the simple printer's pages (default); epson-text: a 24-pin\n"
+                    "printer's text with attributes; epson-dither, epson-lineart: pages of\n"
+                    "85 bands of ESC * 39 graphics, a dithered picture or line art",
+                    "text|epson-text|epson-dither|epson-lineart"});
+    parseBenchOptions("quillon-bench-pdf", argc, argv, rows);
+    o.stream = stream == "epson-text"     ? Stream::EpsonText
+             : stream == "epson-dither"   ? Stream::EpsonDither
+             : stream == "epson-lineart" ? Stream::EpsonLineArt
+                                          : Stream::Text;
+    return o;
 }
 
 // What reading the clock costs, in seconds: the timed run reads it twice a call.
@@ -582,12 +289,6 @@ double clockCost()
 
 double ms(double seconds) { return seconds * 1e3; }
 
-int fail(const std::string& message)
-{
-    std::fprintf(stderr, "quillon-bench-pdf: %s\n", message.c_str());
-    return 1;
-}
-
 // One job of kind over the stream, its page counts checked. A PDF is checked with pdfinfo too
 // (when present) and then removed, as is a page store.
 std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, const WorkFolder& folder,
@@ -596,7 +297,7 @@ std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, con
     folder.settle();
     JobResult r = runJobInChild(kind, spool.bytes, folder);
     pdfinfoCount = -1;
-    if (r.ok && (kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo"))
+    if (r.ok && printsPdf(kind) && onPath("pdfinfo"))
         pdfinfoCount = r.pdfinfoPages = pdfinfoPages(folder.file(kPdfName));
     folder.remove(kPdfName);
     folder.remove(kStoreName);
@@ -610,22 +311,13 @@ std::optional<JobResult> measuredJob(JobKind kind, const SpoolStream& spool, con
               + std::to_string(r.printerPages) + ") of a " + std::to_string(expected) + "-page stream";
         return std::nullopt;
     }
-    if ((kind == JobKind::Pdf || kind == JobKind::TimedPdf) && onPath("pdfinfo") && pdfinfoCount != expected) {
+    if (printsPdf(kind) && onPath("pdfinfo") && pdfinfoCount != expected) {
         error = pdfinfoCount < 0 ? std::string("pdfinfo cannot read the PDF")
                                  : "pdfinfo counts " + std::to_string(pdfinfoCount) + " pages in the PDF of a "
                                        + std::to_string(expected) + "-page stream";
         return std::nullopt;
     }
     return r;
-}
-
-template <class F>
-double medianOf(const std::vector<JobResult>& runs, F&& field)
-{
-    std::vector<double> values;
-    for (const JobResult& r : runs)
-        values.push_back(double(field(r)));
-    return median(values);
 }
 
 // The runs of one benchmark, by kind of job.
@@ -645,8 +337,8 @@ std::optional<std::string> runJobs(const Options& o, const WorkFolder& folder, R
         "a 24-pin printer's graphics: 85 bands of ESC * 39, a dithered picture",
         "a 24-pin printer's graphics: 85 bands of ESC * 39, line art"};
     std::printf("PDF benchmark: %d pages of %s\n", o.pages, kinds[int(o.stream)]);
-    std::printf("  spool stream     %.2f MB, in memory\n", mb(double(spool.bytes.size())));
-    std::printf("  folder           %s\n", folder.path().c_str());
+    reportLine("spool stream", "%.2f MB, in memory", mb(double(spool.bytes.size())));
+    reportLine("folder", "%s", folder.path().c_str());
     std::fflush(stdout);
     for (int k = 0; k < o.repeat; ++k) {
         std::string error;
@@ -688,36 +380,36 @@ JobResult reportPdfJob(const Options& o, const std::vector<JobResult>& pdfs, boo
         std::printf("\n");
     }
     std::printf("PDF job: spool -> PdfFilePrinter, as quillon-render SPOOL -o out.pdf\n");
-    std::printf("  wall time        %.3f s (report run %.3f s + finish() %.3f s); the child's CPU: "
-                "%.3f s user, %.3f s system\n",
-                total, runTime, finish, medianOf(pdfs, [](const JobResult& r) { return r.userSeconds; }),
-                medianOf(pdfs, [](const JobResult& r) { return r.systemSeconds; }));
-    const double cpu = medianOf(pdfs, [](const JobResult& r) { return r.userSeconds + r.systemSeconds; });
-    std::printf("  pages/s          %.0f (by the child's CPU time, which other load on the machine does not "
-                "stretch: %.0f)\n",
+    reportLine("wall time", "%.3f s (report run %.3f s + finish() %.3f s); the child's CPU: "
+                "%.3f s user, %.3f s system",
+                total, runTime, finish, medianOf(pdfs, [](const JobResult& r) { return r.usage.userSeconds; }),
+                medianOf(pdfs, [](const JobResult& r) { return r.usage.systemSeconds; }));
+    const double cpu = medianOf(pdfs, [](const JobResult& r) { return r.usage.cpuSeconds(); });
+    reportLine("pages/s", "%.0f (by the child's CPU time, which other load on the machine does not "
+                "stretch: %.0f)",
                 o.pages / total, o.pages / cpu);
-    std::printf("  PDF size         %lld bytes (%.2f MB, %.1f KB a page)\n", (long long)bytes, mb(bytes),
+    reportLine("PDF size", "%lld bytes (%.2f MB, %.1f KB a page)", (long long)bytes, mb(bytes),
                 bytes / o.pages / 1e3);
     if (o.stream == Stream::EpsonDither || o.stream == Stream::EpsonLineArt) {
         const std::string bits = epsonGraphicsPageBits(o.stream == Stream::EpsonDither ? DotContent::Dither : DotContent::LineArt);
         const QByteArray flate = qCompress(QByteArray::fromRawData(bits.data(), qsizetype(bits.size())));
-        std::printf("  a page's dots    %.1f KB as a 1-bit image, %.1f KB as a 1-bit Flate image (zlib's "
-                    "default level)\n",
+        reportLine("a page's dots", "%.1f KB as a 1-bit image, %.1f KB as a 1-bit Flate image (zlib's "
+                    "default level)",
                     double(bits.size()) / 1e3, double(flate.size() - 4) / 1e3);
     }
-    std::printf("  pages            %d made; PdfFilePrinter::pageCount() %d; pdfinfo %s\n", first.reportPages,
+    reportLine("pages", "%d made; PdfFilePrinter::pageCount() %d; pdfinfo %s", first.reportPages,
                 first.printerPages,
                 pdfinfo ? std::to_string(first.pdfinfoPages).c_str() : "not installed, not checked");
-    std::printf("  Qt start         %.3f s before the job (QGuiApplication, not in the wall time)\n",
+    reportLine("Qt start", "%.3f s before the job (QGuiApplication, not in the wall time)",
                 medianOf(pdfs, [](const JobResult& r) { return r.appSeconds; }));
     JobResult memory = first; // the medians of the runs
-    memory.peakRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.peakRssKiB; }));
-    memory.startRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.startRssKiB; }));
+    memory.usage.peakRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.usage.peakRssKiB; }));
+    memory.usage.startRssKiB = int64_t(medianOf(pdfs, [](const JobResult& r) { return r.usage.startRssKiB; }));
     memory.runSeconds = runTime;
     memory.finishSeconds = finish;
-    std::printf("  peak RSS         %.2f MiB (%.2f MiB when the job began, growth %.2f MiB)\n",
-                mib(double(memory.peakRssKiB)), mib(double(memory.startRssKiB)),
-                mib(double(memory.peakRssKiB - memory.startRssKiB)));
+    reportLine("peak RSS", "%.2f MiB (%.2f MiB when the job began, growth %.2f MiB)",
+                mib(double(memory.usage.peakRssKiB)), mib(double(memory.usage.startRssKiB)),
+                mib(double(memory.usage.growthKiB())));
     return memory;
 }
 
@@ -742,19 +434,19 @@ void reportBreakdown(const Options& o, const Runs& runs)
     std::printf("Where the time goes (the same job with the printer's calls timed: %.3f s, %lld drawing "
                 "calls, %lld of them text, %.1f a page)\n",
                 tTotal, (long long)t.surfaceCalls, (long long)t.textCalls, double(t.surfaceCalls) / o.pages);
-    std::printf("  engine           %8.3f s %5.1f %%  %6.3f ms a page  paints the pictures, the player "
-                "walks them\n",
+    reportLine("engine", "%8.3f s %5.1f %%  %6.3f ms a page  paints the pictures, the player "
+                "walks them",
                 tEngine, share(tEngine), ms(tEngine / o.pages));
     std::printf("                                                      (%.3f s of it is the timing's own "
                 "clock reads)\n",
                 timing);
-    std::printf("  drawing          %8.3f s %5.1f %%  %6.3f ms a page  PainterDevice -> QPainter -> "
-                "Qt's PDF engine\n",
+    reportLine("drawing", "%8.3f s %5.1f %%  %6.3f ms a page  PainterDevice -> QPainter -> "
+                "Qt's PDF engine",
                 tSurface, share(tSurface), ms(tSurface / o.pages));
-    std::printf("  page turns       %8.3f s %5.1f %%  %6.3f ms a page  Qt writes each finished page\n", tTurn,
+    reportLine("page turns", "%8.3f s %5.1f %%  %6.3f ms a page  Qt writes each finished page", tTurn,
                 share(tTurn), ms(tTurn / o.pages));
-    std::printf("  finish()         %8.3f s %5.1f %%                     Qt writes the fonts and the "
-                "rest of the file\n",
+    reportLine("finish()", "%8.3f s %5.1f %%                     Qt writes the fonts and the "
+                "rest of the file",
                 tFinish, share(tFinish));
     std::printf("Reference runs of the same stream, no Qt\n");
     std::printf("  printer mode, a printer that draws nothing   %.3f s (%.0f pages/s)\n", nullRun,
@@ -785,8 +477,8 @@ int reportMemory(const Options& o, const WorkFolder& folder, const JobResult& me
     const int sizes[2] = {small, o.pages};
     for (int i = 0; i < 2; ++i)
         std::printf("  %7d pages   peak %7.2f MiB   at start %6.2f MiB   growth %7.2f MiB   (job %.3f s)\n",
-                    sizes[i], mib(double(both[i]->peakRssKiB)), mib(double(both[i]->startRssKiB)),
-                    mib(double(both[i]->peakRssKiB - both[i]->startRssKiB)), both[i]->totalSeconds());
+                    sizes[i], mib(double(both[i]->usage.peakRssKiB)), mib(double(both[i]->usage.startRssKiB)),
+                    mib(double(both[i]->usage.growthKiB())), both[i]->totalSeconds());
     std::printf("Checked: %d pages in the PDF (PdfFilePrinter::pageCount()%s) in every run\n", o.pages,
                 pdfinfo ? " and pdfinfo" : "; pdfinfo is not installed");
     return 0;
@@ -809,15 +501,13 @@ int run(const Options& o, const WorkFolder& folder)
 
 int main(int argc, char** argv)
 {
-    std::optional<Options> o = parseOptions(argc, argv);
-    if (!o)
-        return 1;
-    g_emulation = o->stream == Stream::Text ? PrinterEmulation::Simple : PrinterEmulation::Lq;
-    WorkFolder folder(o->out);
+    const Options o = parseOptions(argc, argv);
+    g_emulation = o.stream == Stream::Text ? PrinterEmulation::Simple : PrinterEmulation::Lq;
+    WorkFolder folder(o.out);
     if (folder.path().empty())
-        return fail("cannot create the folder " + (o->out.empty() ? std::string("under /tmp") : o->out));
+        return fail("cannot create the folder " + (o.out.empty() ? std::string("under /tmp") : o.out));
     try {
-        return run(*o, folder);
+        return run(o, folder);
     } catch (const std::exception& e) {
         return fail(e.what());
     }

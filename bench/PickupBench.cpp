@@ -11,7 +11,10 @@
 //
 // Needs root (the scheduler runs as root). It measures and reports; it never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
 #include "CupsScheduler.h"
+#include "Measure.h"
 #include "AppFactory.h"
 #include "report/ReportProgress.h"
 #include "settings/Settings.h"
@@ -36,7 +39,7 @@
 
 using quillon::test::CupsScheduler;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace quillon::bench;
 
 namespace {
 
@@ -80,24 +83,17 @@ std::vector<double> measure(const std::string& folder, int count, int spreadMs)
     return ms;
 }
 
-void report(const char* how, std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    const size_t n = ms.size();
-    const double median = n % 2 ? ms[n / 2] : (ms[n / 2 - 1] + ms[n / 2]) / 2;
-    std::printf("%-32s %3zu files  median %7.1f ms  p90 %7.1f ms  min %7.1f ms  max %7.1f ms\n", how, n,
-                median, ms[std::min(n - 1, n * 9 / 10)], ms.front(), ms.back());
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int instantCount = argc > 1 ? std::atoi(argv[1]) : 30;
-    const int pollingCount = argc > 2 ? std::atoi(argv[2]) : 12;
+    int instantCount = 30;
+    int pollingCount = 12;
+    parseBenchOptions("quillon-bench-pickup", argc, argv,
+                      {{"instant-count", "N", &instantCount, 1, 10000, "files picked up by the folder watch"},
+                       {"polling-count", "N", &pollingCount, 1, 10000, "files picked up by polling alone"}});
     if (::geteuid() != 0) {
-        std::fputs("quillon-bench-pickup: needs root for the private CUPS scheduler\n", stderr);
+        fail("needs root for the private CUPS scheduler");
         return 2;
     }
     const std::string root = (fs::temp_directory_path() / ("quillon-pickup-" + std::to_string(::getpid()))).string();
@@ -109,8 +105,7 @@ int main(int argc, char** argv)
 
     CupsScheduler cups;
     if (!cups.ok() || !cups.addQueue("capture", true)) {
-        std::fprintf(stderr, "private scheduler: %s\n", cups.error().c_str());
-        return 1;
+        return fail("private scheduler: " + cups.error());
     }
     QGuiApplication app(argc, argv);
     app.setOrganizationName("Terlo");
@@ -135,7 +130,7 @@ int main(int argc, char** argv)
         });
         app.exec();
         writer.join();
-        report(instant ? "instant pickup (inotify)" : "polling alone, every 4 s", ms);
+        reportSpread(instant ? "instant pickup (inotify)" : "polling alone, every 4 s", ms, "files");
     }
     std::error_code ec;
     fs::remove_all(root, ec);

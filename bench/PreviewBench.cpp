@@ -9,7 +9,11 @@
 //  - memory: the resident set while every page of the store is shown once, in order.
 // It measures and reports; it never judges the times.
 
+#include "BenchOptions.h"
+#include "BenchReport.h"
+#include "Measure.h"
 #include "SpoolGenerator.h"
+#include "WorkFolder.h"
 
 #include "JobSession.h"
 #include "PageStoreDocument.h"
@@ -28,6 +32,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 using namespace quillon;
@@ -38,27 +43,25 @@ namespace {
 constexpr int kDefaultPages = 10000;
 constexpr int kSamples = 200;
 
-void usage(FILE* to)
+struct Options : RunOptions {
+    bool noMemory = false;
+};
+
+Options parseOptions(int argc, char** argv)
 {
-    std::fprintf(to,
-                 "usage: quillon-bench-preview [--pages N] [--repeat K] [--out DIR] [--no-memory]\n"
-                 "  --pages N   pages in the store (default %d); the memory pass shows every one\n"
-                 "  --repeat K  timing rounds of %d samples each (default 1)\n"
-                 "  --out DIR   keep the page store in DIR\n"
-                 "  --no-memory leave out the pass through every page\n",
-                 kDefaultPages, kSamples);
+    Options o;
+    o.pages = kDefaultPages;
+    std::vector<BenchOption> rows =
+        runOptionRows(o, "pages in the store; the memory pass shows every one", "keep the page store in DIR",
+                      "timing rounds of " + std::to_string(kSamples) + " samples each");
+    rows.push_back({"--no-memory", &o.noMemory, "leave out the pass through every page"});
+    parseBenchOptions("quillon-bench-preview", argc, argv, rows);
+    return o;
 }
 
 double milliseconds(Clock::time_point start)
 {
     return secondsSince(start) * 1000.0;
-}
-
-void report(const char* what, std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-36s median %7.3f ms   p90 %7.3f ms   max %7.3f ms   (%zu samples)\n", what,
-                median(samples), samples[samples.size() * 9 / 10], samples.back(), samples.size());
 }
 
 // A store of pages pages made from generated spool text at storePath; false, said, when not.
@@ -75,7 +78,7 @@ bool makeStore(int pages, const WorkFolder& folder, const std::string& storePath
     session.report().ReportFile = storePath;
     const auto start = Clock::now();
     if (!session.engine().runJob(source, std::string_view(stream.bytes).substr(0, 16), "bench.prn")) {
-        std::fprintf(stderr, "quillon-bench-preview: %s\n", session.report().ErrorMessage().c_str());
+        fail(session.report().ErrorMessage());
         return false;
     }
     std::printf("store of %d pages made in %.2f s\n", pages, secondsSince(start));
@@ -97,7 +100,7 @@ void measurePageChanges(TPreviewForm& form, int count)
         if (form.sheetPaints() == paints)
             std::fprintf(stderr, "warning: a page change painted nothing\n");
     }
-    report("page change, fit width", change);
+    reportSpread("page change, fit width", change);
 }
 
 // Scroll steps at 500 %, down the page and back up.
@@ -118,7 +121,7 @@ void measureScrolling(TPreviewForm& form)
         QApplication::sendEvent(form.ScrollBox, &press);
         scroll.push_back(milliseconds(start));
     }
-    report("scroll step, 500 %", scroll);
+    reportSpread("scroll step, 500 %", scroll);
     form.DopasujItems[0]->trigger();
     QApplication::processEvents();
 }
@@ -151,21 +154,16 @@ void measureMemory(TPreviewForm& form, const PageStoreDocument& document, int co
 
 int main(int argc, char** argv)
 {
-    std::optional<BenchOptions> options =
-        parseBenchOptions(argc, argv, "quillon-bench-preview", kDefaultPages, "--no-memory", usage);
-    if (!options)
-        return 2;
+    const Options options = parseOptions(argc, argv);
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
 
-    WorkFolder folder(options->out);
-    if (folder.path().empty()) {
-        std::fprintf(stderr, "quillon-bench-preview: no folder to work in\n");
-        return 1;
-    }
+    WorkFolder folder(options.out);
+    if (folder.path().empty())
+        return fail("no folder to work in");
     const std::string storePath = folder.file("preview.vxr");
-    if (!makeStore(options->pages, folder, storePath))
+    if (!makeStore(options.pages, folder, storePath))
         return 1;
 
     TSettings settings;
@@ -173,10 +171,8 @@ int main(int argc, char** argv)
     SilentProgress silent;
     JobSession session(printer, settings, silent, folder.path());
     TVxReport& store = session.report();
-    if (!session.openStore(storePath)) {
-        std::fprintf(stderr, "quillon-bench-preview: %s\n", store.ErrorMessage().c_str());
-        return 1;
-    }
+    if (!session.openStore(storePath))
+        return fail(store.ErrorMessage());
     PageStoreDocument document(store, DosCodePage::Cp852);
     const int count = document.pageCount();
 
@@ -187,11 +183,11 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     std::printf("window 1920 x 1080, sheet at fit width %d x %d\n", form.layout().sheetWidth,
                 form.layout().sheetHeight);
-    for (int round = 0; round < options->repeat; ++round) {
+    for (int round = 0; round < options.repeat; ++round) {
         measurePageChanges(form, count);
         measureScrolling(form);
     }
-    if (!options->extra)
+    if (!options.noMemory)
         measureMemory(form, document, count);
     form.close();
     return 0;

@@ -1,14 +1,9 @@
 #include "SpoolGenerator.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-
-#include <fcntl.h>
+#include <cstring>
 
 namespace quillon::bench {
-
-namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------------------------
 // The spool stream
@@ -131,114 +126,6 @@ size_t MemoryByteSource::read(char* buffer, size_t size)
     std::memcpy(buffer, m_data.data() + m_pos, n);
     m_pos += n;
     return n;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Small helpers
-
-int64_t residentKiB()
-{
-    long size = 0, resident = 0;
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f)
-        return 0;
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
-        resident = 0;
-    std::fclose(f);
-    return int64_t(resident) * sysconf(_SC_PAGESIZE) / 1024;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::optional<int> number(const char* text, int low, int high)
-{
-    char* end = nullptr;
-    errno = 0;
-    long n = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || n < low || n > high)
-        return std::nullopt;
-    return int(n);
-}
-
-WorkFolder::WorkFolder(const std::string& out)
-{
-    if (!out.empty()) {
-        std::error_code ec;
-        fs::create_directories(out, ec);
-        if (fs::is_directory(out, ec))
-            m_path = fs::absolute(out, ec).lexically_normal().string();
-        return;
-    }
-    std::string tmpl = "/tmp/quillon-bench-XXXXXX";
-    if (::mkdtemp(tmpl.data())) {
-        m_path = tmpl;
-        m_owned = true;
-    }
-}
-
-WorkFolder::~WorkFolder()
-{
-    std::error_code ec;
-    if (m_owned)
-        fs::remove_all(m_path, ec);
-}
-
-void WorkFolder::remove(const char* name) const
-{
-    std::error_code ec;
-    fs::remove(file(name), ec);
-}
-
-void WorkFolder::settle() const
-{
-    int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::syncfs(fd);
-        ::close(fd);
-    }
-}
-
-std::optional<BenchOptions> parseBenchOptions(int argc, char** argv, const char* program, int defaultPages,
-                                              const char* extraFlag, void (*usage)(FILE*))
-{
-    BenchOptions o;
-    o.pages = defaultPages;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view a = argv[i];
-        if (a == "--pages" && i + 1 < argc) {
-            std::optional<int> n = number(argv[++i], 1, 1000000);
-            if (!n) {
-                std::fprintf(stderr, "%s: --pages wants 1 to 1000000\n", program);
-                return std::nullopt;
-            }
-            o.pages = *n;
-        } else if (a == "--repeat" && i + 1 < argc) {
-            std::optional<int> n = number(argv[++i], 1, 100);
-            if (!n) {
-                std::fprintf(stderr, "%s: --repeat wants 1 to 100\n", program);
-                return std::nullopt;
-            }
-            o.repeat = *n;
-        } else if (a == "--out" && i + 1 < argc) {
-            o.out = argv[++i];
-        } else if (a == extraFlag) {
-            o.extra = true;
-        } else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            std::exit(0);
-        } else {
-            usage(stderr);
-            return std::nullopt;
-        }
-    }
-    return o;
 }
 
 } // namespace quillon::bench

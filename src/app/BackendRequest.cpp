@@ -124,8 +124,74 @@ bool parseFileMode(const std::string& value, unsigned& mode, std::string& error)
     return true;
 }
 
+// The destination of the device URI uri, path its part after the scheme: a queue
+// (quillon:/QUEUE) or a folder of PDFs (quillon:/pdf/FOLDER), with one slash or three.
+bool readDestination(const std::string& uri, const std::string& path, BackendDevice& device, std::string& error)
+{
+    const size_t slashes = path.find_first_not_of('/');
+    std::string target;
+    if (slashes == 0 || slashes == std::string::npos || !percentDecode(path.substr(slashes), target)) {
+        error = "the device URI \"" + uri + "\" names no destination: quillon:/QUEUE or quillon:/pdf/FOLDER";
+        return false;
+    }
+    if (target.compare(0, 4, "pdf/") != 0) {
+        device.target = target;
+        if (device.target.find('/') == std::string::npos)
+            return true;
+        error = "the device URI \"" + uri + "\" names no queue: a queue's name holds no \"/\"";
+        return false;
+    }
+    device.kind = BackendDevice::Kind::PdfFolder;
+    device.target = target.substr(3);
+    while (device.target.size() > 1 && device.target.back() == '/')
+        device.target.pop_back();
+    if (device.target != "/")
+        return true;
+    error = "the device URI \"" + uri + "\" names no folder: quillon:/pdf/FOLDER";
+    return false;
+}
+
+// One NAME=VALUE of the device URI's query: a render option, or the PDFs' mode for a folder.
+bool readDeviceOption(const std::string& pair, BackendDevice& device, std::string& error)
+{
+    const size_t equals = pair.find('=');
+    std::string name, value;
+    if (equals == std::string::npos || !percentDecode(pair.substr(0, equals), name)
+        || !percentDecode(pair.substr(equals + 1), value)) {
+        error = "the device URI's option \"" + pair + "\" is not NAME=VALUE";
+        return false;
+    }
+    if (name == "mode" && device.kind == BackendDevice::Kind::PdfFolder)
+        return parseFileMode(value, device.fileMode, error);
+    if (!isRenderOption(name)) {
+        error = "the device URI has an unknown option \"" + name + "\" (known: " + optionNames()
+            + "; mode for quillon:/pdf/FOLDER)";
+        return false;
+    }
+    device.options.emplace_back(name, value);
+    return true;
+}
+
+// The query's options, separated by "&"; empty ones are passed over.
+bool readDeviceOptions(const std::string& query, BackendDevice& device, std::string& error)
+{
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        const std::string pair = query.substr(start, end - start);
+        start = end + 1;
+        if (!pair.empty() && !readDeviceOption(pair, device, error))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
+// A device URI is quillon:/DESTINATION?QUERY; each step below reads one part of it into device,
+// or says with error what is wrong with the URI (quoted whole) and gives false.
 std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string& error)
 {
     const std::string scheme = "quillon:";
@@ -139,58 +205,9 @@ std::optional<BackendDevice> parseDeviceUri(const std::string& uri, std::string&
         query = rest.substr(mark + 1);
         rest.erase(mark);
     }
-    // quillon:/TARGET and quillon:///TARGET alike.
-    const size_t slashes = rest.find_first_not_of('/');
-    std::string path;
-    if (slashes == 0 || slashes == std::string::npos || !percentDecode(rest.substr(slashes), path)) {
-        error = "the device URI \"" + uri + "\" names no destination: quillon:/QUEUE or quillon:/pdf/FOLDER";
-        return std::nullopt;
-    }
     BackendDevice device;
-    if (path.compare(0, 4, "pdf/") == 0) {
-        device.kind = BackendDevice::Kind::PdfFolder;
-        device.target = path.substr(3);
-        while (device.target.size() > 1 && device.target.back() == '/')
-            device.target.pop_back();
-        if (device.target == "/") {
-            error = "the device URI \"" + uri + "\" names no folder: quillon:/pdf/FOLDER";
-            return std::nullopt;
-        }
-    } else {
-        device.target = path;
-        if (device.target.find('/') != std::string::npos) {
-            error = "the device URI \"" + uri + "\" names no queue: a queue's name holds no \"/\"";
-            return std::nullopt;
-        }
-    }
-    size_t start = 0;
-    while (start < query.size()) {
-        size_t end = query.find('&', start);
-        if (end == std::string::npos)
-            end = query.size();
-        const std::string pair = query.substr(start, end - start);
-        start = end + 1;
-        if (pair.empty())
-            continue;
-        const size_t equals = pair.find('=');
-        std::string name, value;
-        if (equals == std::string::npos || !percentDecode(pair.substr(0, equals), name)
-            || !percentDecode(pair.substr(equals + 1), value)) {
-            error = "the device URI's option \"" + pair + "\" is not NAME=VALUE";
-            return std::nullopt;
-        }
-        if (name == "mode" && device.kind == BackendDevice::Kind::PdfFolder) {
-            if (!parseFileMode(value, device.fileMode, error))
-                return std::nullopt;
-            continue;
-        }
-        if (!isRenderOption(name)) {
-            error = "the device URI has an unknown option \"" + name + "\" (known: " + optionNames()
-                + "; mode for quillon:/pdf/FOLDER)";
-            return std::nullopt;
-        }
-        device.options.emplace_back(name, value);
-    }
+    if (!readDestination(uri, rest, device, error) || !readDeviceOptions(query, device, error))
+        return std::nullopt;
     return device;
 }
 

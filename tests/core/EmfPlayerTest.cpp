@@ -3,6 +3,8 @@
 #include "gdi/EmfPlayer.h"
 #include "gdi/EmfRecorder.h"
 
+#include "GdiObjectBook.h"
+
 #include <gtest/gtest.h>
 #include <uemf.h>
 
@@ -24,11 +26,10 @@ using namespace quillon;
 namespace {
 
 // A drawing context that records what it is asked to draw and checks that it is used correctly:
-// only live objects are selected or deleted, nothing selected is deleted, and no mapping call
-// ever arrives (the player keeps a picture's mapping to itself).
+// the rules of its objects (GdiObjectBook), and no mapping call ever arrives (the player keeps a
+// picture's mapping to itself).
 class FakeDc : public DrawingContext {
 public:
-    enum Kind { Font, Pen, Brush };
 
     struct Text {
         Point ref;
@@ -42,45 +43,32 @@ public:
         uint32_t align = 0;
     };
 
-    GdiObject createFont(const LogFont& f) override { return create(Font, &f, nullptr, nullptr); }
-    GdiObject createPen(const LogPen& p) override { return create(Pen, nullptr, &p, nullptr); }
-    GdiObject createBrush(const LogBrush& b) override { return create(Brush, nullptr, nullptr, &b); }
-
+    GdiObject createFont(const LogFont& f) override
+    {
+        const GdiObject h = objects.create(GdiObjectKind::Font);
+        fonts[h] = f;
+        return h;
+    }
+    GdiObject createPen(const LogPen& p) override
+    {
+        const GdiObject h = objects.create(GdiObjectKind::Pen);
+        pens[h] = p;
+        return h;
+    }
+    GdiObject createBrush(const LogBrush& b) override
+    {
+        const GdiObject h = objects.create(GdiObjectKind::Brush);
+        brushes[h] = b;
+        return h;
+    }
     GdiObject selectObject(GdiObject o) override
     {
-        int kind;
-        if (o & kStockFlag) {
-            uint32_t i = o & ~kStockFlag;
-            kind = i <= 5 ? Brush : i <= 8 ? Pen : (i >= 10 && i <= 17 && i != 15) ? Font : -1;
-        } else {
-            auto it = live.find(o);
-            kind = it == live.end() ? -1 : it->second;
-        }
-        if (kind < 0) {
-            misuse.push_back("select of unknown object " + std::to_string(o));
-            return 0;
-        }
-        selections.push_back(o);
-        GdiObject previous = selected[kind];
-        selected[kind] = o;
+        const GdiObject previous = objects.select(o);
+        if (previous != 0)
+            selections.push_back(o);
         return previous;
     }
-
-    bool deleteObject(GdiObject o) override
-    {
-        auto it = live.find(o);
-        if (it == live.end()) {
-            misuse.push_back("delete of unknown object " + std::to_string(o));
-            return false;
-        }
-        if (selected[it->second] == o) {
-            misuse.push_back("delete of a selected object " + std::to_string(o));
-            return false;
-        }
-        live.erase(it);
-        ++deleted;
-        return true;
-    }
+    bool deleteObject(GdiObject o) override { return objects.remove(o); }
 
     uint32_t setTextAlign(uint32_t a) override { return std::exchange(align, a); }
     ColorRef setTextColor(ColorRef c) override { return std::exchange(textColor, c); }
@@ -127,10 +115,10 @@ public:
     // The state a player must leave behind.
     void expectUntouched() const
     {
-        EXPECT_TRUE(live.empty()) << live.size() << " objects left in the dc";
-        EXPECT_EQ(selected[Font], stockObject(StockObject::SystemFont));
-        EXPECT_EQ(selected[Pen], stockObject(StockObject::BlackPen));
-        EXPECT_EQ(selected[Brush], stockObject(StockObject::WhiteBrush));
+        EXPECT_TRUE(objects.empty()) << objects.live() << " objects left in the dc";
+        EXPECT_EQ(objects.selected(GdiObjectKind::Font), stockObject(StockObject::SystemFont));
+        EXPECT_EQ(objects.selected(GdiObjectKind::Pen), stockObject(StockObject::BlackPen));
+        EXPECT_EQ(objects.selected(GdiObjectKind::Brush), stockObject(StockObject::WhiteBrush));
         EXPECT_EQ(align, 0u);
         EXPECT_EQ(textColor, 0x123456u);
         EXPECT_EQ(bkColor, 0xABCDEFu);
@@ -138,15 +126,10 @@ public:
         EXPECT_TRUE(misuse.empty()) << misuse.front();
     }
 
-    std::map<GdiObject, int> live;
     std::map<GdiObject, LogFont> fonts;
     std::map<GdiObject, LogPen> pens;
     std::map<GdiObject, LogBrush> brushes;
-    std::array<GdiObject, 3> selected{stockObject(StockObject::SystemFont),
-                                      stockObject(StockObject::BlackPen),
-                                      stockObject(StockObject::WhiteBrush)};
     std::vector<GdiObject> selections;
-    int deleted = 0;
     uint32_t align = 0;
     ColorRef textColor = 0x123456;
     ColorRef bkColor = 0xABCDEF;
@@ -154,22 +137,10 @@ public:
     std::vector<Text> texts;
     std::vector<std::string> ops;
     std::vector<std::string> misuse;
+    // Handles unlike the picture's table indexes, so a mix-up shows.
+    test::GdiObjectBook objects{&misuse, 1001, 7};
 
 private:
-    GdiObject create(Kind kind, const LogFont* f, const LogPen* p, const LogBrush* b)
-    {
-        // Handles unlike the picture's table indexes, so a mix-up shows.
-        GdiObject h = m_next;
-        m_next += 7;
-        live[h] = kind;
-        if (f)
-            fonts[h] = *f;
-        if (p)
-            pens[h] = *p;
-        if (b)
-            brushes[h] = *b;
-        return h;
-    }
     void mappingCall(const char* what) { misuse.push_back(std::string("mapping call ") + what); }
     Text text(Point ref, uint32_t options, const Rect* clip, std::span<const int32_t> dx, size_t n)
     {
@@ -181,7 +152,7 @@ private:
         if (clip)
             t.clip = *clip;
         t.dx.assign(dx.begin(), dx.end());
-        t.font = selected[Font];
+        t.font = objects.selected(GdiObjectKind::Font);
         t.align = align;
         return t;
     }
@@ -193,8 +164,6 @@ private:
             s += str(p);
         return s;
     }
-
-    GdiObject m_next = 1001;
 };
 
 // Builds pictures record by record, for what the recorder never writes (foreign mapping, damage).
@@ -374,6 +343,25 @@ PlayResult play(const std::vector<uint8_t>& pic, FakeDc& dc, Point origin = {})
 
 // ---------------------------------------------------------------------------------------------
 // The program's own pictures
+
+// The checks below lean on the fake: every rule a player could break must be written down.
+TEST(EmfPlayerFakeDc, EveryBrokenObjectRuleIsRefusedAndWrittenDown)
+{
+    FakeDc dc;
+    const GdiObject pen = dc.createPen(LogPen{});
+    EXPECT_EQ(dc.selectObject(pen), stockObject(StockObject::BlackPen));
+    EXPECT_FALSE(dc.deleteObject(pen)) << "deleted while selected";
+    dc.selectObject(stockObject(StockObject::NullPen));
+    EXPECT_TRUE(dc.deleteObject(pen));
+    EXPECT_FALSE(dc.deleteObject(pen)) << "deleted twice";
+    EXPECT_EQ(dc.selectObject(pen), 0u) << "selected after its deletion";
+    EXPECT_EQ(dc.selectObject(stockObject(StockObject::DefaultPalette)), 0u) << "a palette is no font, pen or brush";
+    EXPECT_FALSE(dc.deleteObject(stockObject(StockObject::WhiteBrush)));
+    dc.setMapMode(kMmAnisotropic);
+    EXPECT_EQ(dc.misuse.size(), 6u);
+    EXPECT_EQ(dc.objects.selected(GdiObjectKind::Pen), stockObject(StockObject::NullPen));
+    EXPECT_TRUE(dc.objects.empty());
+}
 
 TEST(EmfPlayerOwnPictures, TextWithAdvancesReachesDcOffsetByOrigin)
 {
@@ -665,7 +653,7 @@ TEST(EmfPlayerObjects, PictureHandlesMapToDcHandlesAndAreAllDeletedAtTheEnd)
     EXPECT_EQ(dc.selections.size(), 4u + 3u); // four by the picture, three put back
     for (size_t i = 0; i < 4; ++i)
         EXPECT_GT(dc.selections[i], 1000u) << "picture index passed to dc";
-    EXPECT_EQ(dc.deleted, 4);
+    EXPECT_EQ(dc.objects.deleted(), 4);
     dc.expectUntouched();
 }
 
@@ -683,7 +671,7 @@ TEST(EmfPlayerObjects, ObjectDeletedWhileSelectedStaysUsableUntilDeselected)
     ASSERT_EQ(dc.texts.size(), 2u);
     EXPECT_EQ(dc.fonts[dc.texts[0].font].height, 423);
     EXPECT_EQ(dc.texts[1].font, stockObject(StockObject::OemFixedFont));
-    EXPECT_EQ(dc.deleted, 1);
+    EXPECT_EQ(dc.objects.deleted(), 1);
     dc.expectUntouched();
 }
 
@@ -892,9 +880,9 @@ TEST(EmfPlayerDamage, EveryTruncationAndByteChangeOfARealPageIsSurvived)
             EXPECT_FALSE(r.error.empty()) << what << " " << at;
         }
         played += r.recordsPlayed;
-        EXPECT_TRUE(dc.live.empty()) << what << " at " << at;
+        EXPECT_TRUE(dc.objects.empty()) << what << " at " << at;
         EXPECT_TRUE(dc.misuse.empty()) << what << " at " << at << ": " << dc.misuse.front();
-        EXPECT_EQ(dc.selected[FakeDc::Font], stockObject(StockObject::SystemFont)) << what << " at " << at;
+        EXPECT_EQ(dc.objects.selected(GdiObjectKind::Font), stockObject(StockObject::SystemFont)) << what << " at " << at;
         EXPECT_EQ(dc.textColor, 0x123456u) << what << " at " << at;
         return r.ok;
     };

@@ -225,6 +225,9 @@ bool TVxReport::PrintPagePicture(std::span<const uint8_t> picture, int32_t X, in
     }
 }
 
+// Printing runs page by page: each page is latched, given its place on the printer (a document
+// or a page of one), made (painted fresh or read from the store) and played there. Whatever
+// fails raises one of the report's errors, which the run turns into its result.
 bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
 {
     clearError();
@@ -235,54 +238,7 @@ bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
             throw EReadError(kStoreDamagedMessage);
         ProgressScope progress(m_progress, ShowPrintProgress, "Drukowanie");
         try {
-            m_pageNo = FromStore ? FirstPage : 1;
-            bool first = true;
-            bool stop = false;
-            std::vector<uint8_t> stored;
-            while (!stop) {
-                if (ShowPrintProgress)
-                    m_progress.setPageLabel("Strona " + std::to_string(m_pageNo));
-                m_progress.processPendingMessages();
-                LatchPageSettings(nullptr);
-                if (first) {
-                    first = false;
-                    m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
-                    m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
-                    if (!m_printer.beginDoc())
-                        throw EVxReport_BeginDocFirst();
-                } else if (PagesAsDocs || m_lastOrient != m_cur.PaperOrient) {
-                    if (!m_printer.endDoc())
-                        throw EVxReport_EndDoc();
-                    if (m_lastOrient != m_cur.PaperOrient)
-                        m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
-                    m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
-                    if (!m_printer.beginDoc())
-                        throw EVxReport_BeginDocNext();
-                } else if (!m_printer.newPage()) {
-                    throw EVxReport_NewPage();
-                }
-                m_lastOrient = m_cur.PaperOrient;
-                LatchPageSettings(nullptr);
-
-                std::span<const uint8_t> picture;
-                if (FromStore) {
-                    LoadStoredPage(stored, m_pageNo);
-                    ++m_pageNo;
-                    stop = m_pageNo > LastPage;
-                    picture = stored;
-                } else {
-                    PaintFreshPage(m_recorder, stop);
-                    ++m_pageNo;
-                    picture = m_recorder.finish();
-                }
-                if (!PrintPagePicture(picture, m_cur.MargLeft, m_cur.MargTop))
-                    throw EVxReport_PrintMetaPage();
-                if (ShowPrintProgress && m_progress.cancelRequested()) {
-                    if (m_printer.printing())
-                        m_printer.abortDoc();
-                    throw EVxReport_UserAbort();
-                }
-            }
+            printEachPage(FromStore, FirstPage, LastPage);
             // The last document must reach the printer: a refused job is a failed run.
             if (!m_printer.endDoc())
                 throw EVxReport_EndDoc();
@@ -300,6 +256,73 @@ bool TVxReport::PrintPages(bool FromStore, int FirstPage, int LastPage)
         return false;
     }
     return true;
+}
+
+void TVxReport::printEachPage(bool fromStore, int firstPage, int lastPage)
+{
+    m_pageNo = fromStore ? firstPage : 1;
+    std::vector<uint8_t> stored;
+    bool stop = false;
+    for (bool first = true; !stop; first = false) {
+        if (ShowPrintProgress)
+            m_progress.setPageLabel("Strona " + std::to_string(m_pageNo));
+        m_progress.processPendingMessages();
+        LatchPageSettings(nullptr);
+        startPrinterPage(first);
+        LatchPageSettings(nullptr);
+        const std::span<const uint8_t> picture = nextPagePicture(fromStore, lastPage, stored, stop);
+        if (!PrintPagePicture(picture, m_cur.MargLeft, m_cur.MargTop))
+            throw EVxReport_PrintMetaPage();
+        stopOnCancel();
+    }
+}
+
+// The first page begins the document. A later one begins a document of its own when each page
+// is one (PagesAsDocs) or the orientation changes, and is a new page of the document otherwise.
+void TVxReport::startPrinterPage(bool first)
+{
+    if (first) {
+        m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
+        m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
+        if (!m_printer.beginDoc())
+            throw EVxReport_BeginDocFirst();
+    } else if (PagesAsDocs || m_lastOrient != m_cur.PaperOrient) {
+        if (!m_printer.endDoc())
+            throw EVxReport_EndDoc();
+        if (m_lastOrient != m_cur.PaperOrient)
+            m_printer.setOrientation(printerOrientation(m_cur.PaperOrient));
+        m_printer.setDocumentTitle(utf8Left(ReportTitle, 31));
+        if (!m_printer.beginDoc())
+            throw EVxReport_BeginDocNext();
+    } else if (!m_printer.newPage()) {
+        throw EVxReport_NewPage();
+    }
+    m_lastOrient = m_cur.PaperOrient;
+}
+
+// The picture of page m_pageNo, which moves on to the next: read from the store into stored
+// (stop after lastPage), or painted fresh (the page handler says when to stop).
+std::span<const uint8_t> TVxReport::nextPagePicture(bool fromStore, int lastPage, std::vector<uint8_t>& stored,
+                                                    bool& stop)
+{
+    if (fromStore) {
+        LoadStoredPage(stored, m_pageNo);
+        ++m_pageNo;
+        stop = m_pageNo > lastPage;
+        return stored;
+    }
+    PaintFreshPage(m_recorder, stop);
+    ++m_pageNo;
+    return m_recorder.finish();
+}
+
+void TVxReport::stopOnCancel()
+{
+    if (!ShowPrintProgress || !m_progress.cancelRequested())
+        return;
+    if (m_printer.printing())
+        m_printer.abortDoc();
+    throw EVxReport_UserAbort();
 }
 
 // Paints page m_pageNo into the page recorder and returns its complete picture; a failure of the

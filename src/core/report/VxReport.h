@@ -134,6 +134,11 @@ private:
     std::span<const uint8_t> recordPage(bool& stop);
     void storePage(std::span<const uint8_t> picture, TVxPageRecord& record, const std::string& path);
     void writeToStore(const void* data, size_t size, const std::string& path);
+    // The steps of PrintPages.
+    void printEachPage(bool fromStore, int firstPage, int lastPage);
+    void startPrinterPage(bool first);
+    std::span<const uint8_t> nextPagePicture(bool fromStore, int lastPage, std::vector<uint8_t>& stored, bool& stop);
+    void stopOnCancel();
 
     ReportPrinter& m_printer;
     FileAccess& m_files;

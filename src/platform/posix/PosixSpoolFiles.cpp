@@ -192,6 +192,48 @@ ClaimFolder makeClaimFolder(const std::string& claimRoot, std::string& claim, in
     return ClaimFolder::NotNow;
 }
 
+// A file read where it stands, without a claim.
+std::unique_ptr<SpoolFile> readInPlace(int fd, const FileIdentity& identity, TakeResult& result)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    result = TakeResult::Taken;
+    return std::make_unique<PosixSpoolFile>(fd, identity, -1, std::string());
+}
+
+enum class Claim { Claimed, InPlace, Failed };
+
+// Moves the file at path into a locked folder of its own (claim, claimDir); only one taker's
+// rename can succeed. InPlace when no claim can be made here (a folder that cannot be written, a
+// file that cannot be moved); Failed with the reason in result.
+Claim claimFile(const std::string& path, std::string& claim, int& claimDir, TakeResult& result)
+{
+    switch (makeClaimFolder(folderOfPath(path) + "/" + kClaimFolder, claim, claimDir)) {
+    case ClaimFolder::CannotWrite:
+        return Claim::InPlace;
+    case ClaimFolder::NoSpace:
+        result = TakeResult::NoSpace;
+        return Claim::Failed;
+    case ClaimFolder::NotNow:
+        result = TakeResult::Busy;
+        return Claim::Failed;
+    case ClaimFolder::Made:
+        break;
+    }
+    if (::rename(path.c_str(), (claim + "/" + nameOfPath(path)).c_str()) == 0)
+        return Claim::Claimed;
+    const int why = errno;
+    ::close(claimDir);
+    removeClaimFolder(claim);
+    if (why == ENOENT) {
+        result = TakeResult::Gone; // another program took it first
+        return Claim::Failed;
+    }
+    if (cannotWrite(why) || why == EXDEV || why == EBUSY)
+        return Claim::InPlace;
+    result = noSpace(why) ? TakeResult::NoSpace : TakeResult::Busy;
+    return Claim::Failed;
+}
+
 } // namespace
 
 PosixSpoolFileSystem::PosixSpoolFileSystem()
@@ -234,67 +276,27 @@ bool PosixSpoolFileSystem::settled(const FileIdentity& id)
     return now - it->second.since >= m_settle;
 }
 
+// A take opens the file when it is a regular file that no one writes (openUnwritten), claims it
+// (claimFile) and opens what was claimed (openClaimed); each step may end it with its result. The
+// descriptor of the first open is closed by the step that ends the take, or kept by a file read
+// in place.
 std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, TakeResult& result)
 {
-    // O_NONBLOCK: should the name have become a FIFO since it was listed, opening must not wait.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result = errno == ENOENT ? TakeResult::Gone : TakeResult::Unreadable;
+    FileIdentity identity;
+    const int fd = openUnwritten(path, identity, result);
+    if (fd < 0)
         return nullptr;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        result = TakeResult::NotRegular;
-        return nullptr;
-    }
-    const std::optional<bool> free = noWriter(fd);
-    if (free == false || (!free && !settled(identityFrom(path, st)))) {
-        // Still being written (or, without leases, still changing).
-        ::close(fd);
-        result = TakeResult::Busy;
-        return nullptr;
-    }
     m_seen.erase(path);
-
-    // Claim it: move it into a locked folder of its own. Only one taker's rename can succeed.
-    auto inPlace = [&] {
-        // No claim possible here (a folder that cannot be written, a file that cannot be moved):
-        // the file is read where it stands.
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        result = TakeResult::Taken;
-        return std::make_unique<PosixSpoolFile>(fd, identityFrom(path, st), -1, std::string());
-    };
-    auto later = [&](TakeResult why = TakeResult::Busy) {
-        ::close(fd);
-        result = why;
-        return std::unique_ptr<SpoolFile>();
-    };
     std::string claim;
     int claimDir = -1;
-    switch (makeClaimFolder(folderOfPath(path) + "/" + kClaimFolder, claim, claimDir)) {
-    case ClaimFolder::CannotWrite:
-        return inPlace();
-    case ClaimFolder::NoSpace:
-        return later(TakeResult::NoSpace);
-    case ClaimFolder::NotNow:
-        return later();
-    case ClaimFolder::Made:
+    switch (claimFile(path, claim, claimDir, result)) {
+    case Claim::InPlace:
+        return readInPlace(fd, identity, result);
+    case Claim::Failed:
+        ::close(fd);
+        return nullptr;
+    case Claim::Claimed:
         break;
-    }
-    const std::string claimed = claim + "/" + nameOfPath(path);
-    if (::rename(path.c_str(), claimed.c_str()) != 0) {
-        const int why = errno;
-        ::close(claimDir);
-        removeClaimFolder(claim);
-        if (why == ENOENT) {
-            ::close(fd);
-            result = TakeResult::Gone; // another program took it first
-            return nullptr;
-        }
-        if (cannotWrite(why) || why == EXDEV || why == EBUSY)
-            return inPlace();
-        return later(noSpace(why) ? TakeResult::NoSpace : TakeResult::Busy);
     }
     ::close(fd);
     // What was renamed is what stood under the name at that moment: open that.
@@ -305,6 +307,32 @@ std::unique_ptr<SpoolFile> PosixSpoolFileSystem::take(const std::string& path, T
         return nullptr;
     }
     return file;
+}
+
+// The file at path opened, when it is a regular file that no one holds open for writing (or,
+// without leases, that has stopped changing); -1 with the reason in result otherwise.
+int PosixSpoolFileSystem::openUnwritten(const std::string& path, FileIdentity& identity, TakeResult& result)
+{
+    // O_NONBLOCK: should the name have become a FIFO since it was listed, opening must not wait.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result = errno == ENOENT ? TakeResult::Gone : TakeResult::Unreadable;
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result = TakeResult::NotRegular;
+        return -1;
+    }
+    identity = identityFrom(path, st);
+    const std::optional<bool> free = noWriter(fd);
+    if (free == false || (!free && !settled(identity))) {
+        ::close(fd);
+        result = TakeResult::Busy;
+        return -1;
+    }
+    return fd;
 }
 
 std::vector<std::unique_ptr<SpoolFile>> PosixSpoolFileSystem::reclaim(const std::string& dir, const std::string& mask)

@@ -30,6 +30,7 @@ public:
 
 private:
     bool settled(const FileIdentity& id);
+    int openUnwritten(const std::string& path, FileIdentity& identity, TakeResult& result);
 
     struct Seen {
         FileIdentity identity;
