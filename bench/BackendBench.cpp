@@ -7,7 +7,8 @@
 // time, so a class is how a server renders jobs side by side). The same jobs go through queues of a
 // forwarding backend that renders nothing and hands each job to the same target queue as a second
 // job: what the scheduler itself costs, the ceiling; the quillon queues' jobs/s are reported as a
-// share of it. The direct runs start quillon-render once per job, by 1 and by 8 workers. Every
+// share of it: forwarding and rendering take turns, --rounds times, and the share is the median of
+// the rounds' shares, so that a machine busy with other work slows both alike. The direct runs start quillon-render once per job, by 1 and by 8 workers. Every
 // job's PDF is checked for its page count (a forwarded job for its bytes); a wrong one is reported
 // and makes the exit status 1.
 //
@@ -45,6 +46,17 @@ struct Figures {
     int pages = 0;
     int wrongPages = 0;
     int lost = 0;
+
+    Figures& operator+=(const Figures& o)
+    {
+        seconds += o.seconds;
+        jobs += o.jobs;
+        pages += o.pages;
+        wrongPages += o.wrongPages;
+        lost += o.lost;
+        return *this;
+    }
+    double jobsPerSecond() const { return jobs / seconds; }
 };
 
 void report(const char* how, int clients, int pagesPerJob, const Figures& f)
@@ -103,11 +115,15 @@ Figures throughServer(CupsScheduler& cups, const std::string& queue, const std::
     return f;
 }
 
-void reportShare(int clients, int pagesPerJob, const Figures& quillon, const Figures& ceiling)
+// shares: each round's quillon jobs/s over its forwarding jobs/s.
+void reportShare(int clients, int pagesPerJob, const std::vector<double>& shares)
 {
-    const double share = (quillon.jobs / quillon.seconds) / (ceiling.jobs / ceiling.seconds);
-    std::printf("%-22s %2d client%s %3d-page jobs: %5.1f %% of the ceiling\n", "quillon / forwarding",
-                clients, clients == 1 ? " " : "s", pagesPerJob, 100 * share);
+    std::string rounds;
+    for (double share : shares)
+        rounds += (rounds.empty() ? "" : ", ") + std::to_string(int(100 * share + 0.5));
+    std::printf("%-22s %2d client%s %3d-page jobs: %5.1f %% of the ceiling (median of rounds: %s %%)\n",
+                "quillon / forwarding", clients, clients == 1 ? " " : "s", pagesPerJob, 100 * median(shares),
+                rounds.c_str());
     std::fflush(stdout);
 }
 
@@ -167,7 +183,7 @@ bool makeQueues(CupsScheduler& cups, int queues)
 
 // Every run: jobs of 1 and 100 pages, by 1 and 8 clients, forwarded, through the server and
 // rendered directly. True when every job came out right.
-bool runAll(CupsScheduler& cups, const WorkFolder& work, int small, int large, int queues)
+bool runAll(CupsScheduler& cups, const WorkFolder& work, int small, int large, int queues, int rounds)
 {
     bool wrong = false;
     std::printf("print server: 1 client -> queue DOS; 8 clients -> class of %d quillon queues; the same\n"
@@ -178,12 +194,20 @@ bool runAll(CupsScheduler& cups, const WorkFolder& work, int small, int large, i
         std::ofstream(spool, std::ios::binary) << SpoolGenerator().generate(pagesPerJob).bytes;
         const int count = pagesPerJob == 1 ? small : large;
         for (int clients : {1, 8}) {
-            Figures ceiling = throughServer(cups, clients == 1 ? "FWD" : "FWDALL", spool, pagesPerJob, clients,
-                                            count, Arrives::AsSent);
+            Figures ceiling, server;
+            std::vector<double> shares;
+            for (int round = 0; round < rounds; ++round) {
+                const Figures forwarded = throughServer(cups, clients == 1 ? "FWD" : "FWDALL", spool, pagesPerJob,
+                                                        clients, count, Arrives::AsSent);
+                const Figures rendered = throughServer(cups, clients == 1 ? "DOS" : "DOSALL", spool, pagesPerJob,
+                                                       clients, count);
+                shares.push_back(rendered.jobsPerSecond() / forwarded.jobsPerSecond());
+                ceiling += forwarded;
+                server += rendered;
+            }
             report("forwarding (ceiling)", clients, pagesPerJob, ceiling);
-            Figures server = throughServer(cups, clients == 1 ? "DOS" : "DOSALL", spool, pagesPerJob, clients, count);
             report("through the server", clients, pagesPerJob, server);
-            reportShare(clients, pagesPerJob, server, ceiling);
+            reportShare(clients, pagesPerJob, shares);
             Figures render = direct(work.path(), spool, pagesPerJob, clients, count);
             report("quillon-render -o pdf", clients, pagesPerJob, render);
             wrong = wrong || ceiling.wrongPages || ceiling.lost || server.wrongPages || server.lost
@@ -197,11 +221,12 @@ bool runAll(CupsScheduler& cups, const WorkFolder& work, int small, int large, i
 
 int main(int argc, char** argv)
 {
-    int small = 80, large = 16, queues = 4;
+    int small = 80, large = 16, queues = 4, rounds = 3;
     parseBenchOptions("quillon-bench-backend", argc, argv,
                       {{"--small", "N", &small, 1, 100000, "1-page jobs per run"},
                        {"--large", "N", &large, 1, 100000, "100-page jobs per run"},
-                       {"--queues", "N", &queues, 1, 100000, "quillon queues in the class that the 8 clients print to"}});
+                       {"--queues", "N", &queues, 1, 100000, "quillon queues in the class that the 8 clients print to"},
+                       {"--rounds", "N", &rounds, 1, 100, "turns of forwarding and rendering per figure"}});
     if (::geteuid() != 0) {
         fail("needs root for its private CUPS scheduler");
         return 2;
@@ -212,5 +237,5 @@ int main(int argc, char** argv)
         return 1;
     WorkFolder work("");
     fs::permissions(work.path(), fs::perms(0755));
-    return runAll(cups, work, small, large, queues) ? 0 : 1;
+    return runAll(cups, work, small, large, queues, rounds) ? 0 : 1;
 }

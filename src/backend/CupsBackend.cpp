@@ -266,6 +266,7 @@ int CupsBackend::runToQueue(int input)
     PrintJob job(m_options, progress, m_tempDir);
     CupsPrinter& cups = *job.queue();
     cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
+    cups.setCreateJobEarly(true);
     JobSession& session = job.session();
     say("INFO:", "Rendering the job for " + target);
     const bool ok = session.runSpoolJob(input, m_job.title);

@@ -45,14 +45,28 @@ std::string deviceUriOf(const std::string& program)
     return program.rfind("quillon:", 0) == 0 ? program : std::string();
 }
 
-// A job's first page costs the loading of fonts and of the PDF writer: a renderer pays it once,
-// on a line of text rendered into its own folder.
+// What a job's first page costs beyond drawing it (the fonts of every style and pitch, the
+// glyphs of the whole code page, the PDF writer) a renderer pays once, on a page of every kind of
+// text, rendered into its own folder.
+std::string warmUpPage()
+{
+    std::string all;
+    for (int c = 0x20; c <= 0xFF; ++c)
+        if (c != 0x7F)
+            all += char(c);
+    std::string page = "\x1b@";
+    for (const char* pitch : {"\x12", "\x1bM", "\x0f", "\x1bM\x0f"})
+        for (const char* style : {"", "\x1b" "E", "\x1b" "4", "\x1b-1", "\x1bW1", "\x1bS0", "\x1bS1"})
+            page += std::string(pitch) + style + all + "\x1b@\r\n";
+    return page + "\f";
+}
+
 void warmUp(const std::string& folder)
 {
     quillon::RenderOptions options;
     options.input = folder + "/warm-up.prn";
     options.output = folder + "/warm-up.pdf";
-    std::ofstream(options.input, std::ios::binary) << "Quillon\r\n";
+    std::ofstream(options.input, std::ios::binary) << warmUpPage();
     quillon::renderFile(options, nullptr);
     ::unlink(options.input.c_str());
     ::unlink(options.output.c_str());

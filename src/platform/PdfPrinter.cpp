@@ -312,6 +312,9 @@ bool CupsPrinter::choosePrinter(const std::string& name)
 
 int CupsPrinter::documentFile()
 {
+    // The queue makes the document's job while its pages are drawn.
+    if (m_createEarly)
+        createJobEarly();
     m_docFolder = QDir::tempPath().toStdString();
     std::string path = m_docFolder + "/quillon-print-XXXXXX";
     m_docFile = ::mkostemp(path.data(), O_CLOEXEC);
@@ -327,9 +330,70 @@ int CupsPrinter::documentFile()
 
 void CupsPrinter::documentClosed()
 {
+    // A job made for a document that never came to its end goes again.
+    cancelEarlyJob();
     if (m_docFile >= 0)
         ::close(m_docFile);
     m_docFile = -1;
+}
+
+// Makes the job for a document in queue on behalf of user (empty: this process's user), with
+// options. libcups sends its current user as the requesting user, and keeps it and its last error
+// per thread: the job may be made on a thread of its own.
+CupsPrinter::CreatedJob CupsPrinter::createJob(const std::string& queue, const std::string& title,
+                                               const std::string& user,
+                                               const std::vector<std::pair<std::string, std::string>>& options)
+{
+    int count = 0;
+    cups_option_t* list = nullptr;
+    for (const auto& [name, value] : options)
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
+    const std::string ownUser = cupsUser();
+    if (!user.empty())
+        cupsSetUser(user.c_str());
+    CreatedJob job;
+    job.id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, list);
+    job.status = int(cupsLastError());
+    job.error = cupsLastErrorString();
+    cupsFreeOptions(count, list);
+    if (!user.empty())
+        cupsSetUser(ownUser.c_str());
+    return job;
+}
+
+std::vector<std::pair<std::string, std::string>> CupsPrinter::jobOptions() const
+{
+    auto options = m_queueOptions;
+    // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
+    options.emplace_back("print-scaling", "none");
+    if (m_copies > 1)
+        options.emplace_back("copies", std::to_string(m_copies));
+    return options;
+}
+
+const std::string& CupsPrinter::jobTitle() const
+{
+    return m_jobTitle.empty() ? m_title : m_jobTitle;
+}
+
+void CupsPrinter::createJobEarly()
+{
+    m_earlyJob = std::async(std::launch::async, createJob, m_name, jobTitle(), m_user, jobOptions());
+}
+
+void CupsPrinter::cancelEarlyJob()
+{
+    if (!m_earlyJob.valid())
+        return;
+    const CreatedJob job = m_earlyJob.get();
+    if (job.id <= 0)
+        return;
+    const std::string ownUser = cupsUser();
+    if (!m_user.empty())
+        cupsSetUser(m_user.c_str());
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job.id, 0);
+    if (!m_user.empty())
+        cupsSetUser(ownUser.c_str());
 }
 
 bool CupsPrinter::deliver(int fd, int64_t size)
@@ -337,26 +401,17 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     m_transient = false;
     m_fullFolder.clear();
     m_refusal = 0;
-    int numOptions = 0;
-    cups_option_t* options = nullptr;
-    for (const auto& [name, value] : m_queueOptions)
-        numOptions = cupsAddOption(name.c_str(), value.c_str(), numOptions, &options);
-    // The pages are drawn at their true size on the whole sheet: CUPS must not scale them.
-    numOptions = cupsAddOption("print-scaling", "none", numOptions, &options);
-    if (m_copies > 1)
-        numOptions = cupsAddIntegerOption("copies", m_copies, numOptions, &options);
-    const std::string& title = m_jobTitle.empty() ? m_title : m_jobTitle;
-    // libcups sends its current user as the requesting user; it is kept per thread.
-    const std::string ownUser = cupsUser();
-    if (!m_user.empty())
-        cupsSetUser(m_user.c_str());
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.c_str(), title.c_str(), numOptions, options);
-    cupsFreeOptions(numOptions, options);
+    const std::string& title = jobTitle();
+    const CreatedJob created = m_earlyJob.valid() ? m_earlyJob.get() : createJob(m_name, title, m_user, jobOptions());
+    const int job = created.id;
     bool ok = job > 0;
     // Should the program end before the whole document is up, the next start cancels the job.
     std::optional<CupsUploadNote> note;
     if (ok && !m_uploadJournal.empty())
         note.emplace(m_uploadJournal, m_name, job);
+    const std::string ownUser = cupsUser();
+    if (!m_user.empty())
+        cupsSetUser(m_user.c_str());
     if (ok) {
         ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
@@ -373,9 +428,10 @@ bool CupsPrinter::deliver(int fd, int64_t size)
         ok = ok && finished;
     }
     if (!ok) {
-        m_error = cupsLastErrorString();
-        m_refusal = cupsLastError() == IPP_STATUS_OK ? int(IPP_STATUS_ERROR_INTERNAL) : int(cupsLastError());
-        m_transient = isTransient(cupsLastError());
+        const ipp_status_t status = job > 0 ? cupsLastError() : ipp_status_t(created.status);
+        m_error = job > 0 ? cupsLastErrorString() : created.error;
+        m_refusal = status == IPP_STATUS_OK ? int(IPP_STATUS_ERROR_INTERNAL) : int(status);
+        m_transient = isTransient(status);
         // A job that did not get its whole document must not print part of it.
         if (job > 0)
             cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job, 0);

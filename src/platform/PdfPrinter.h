@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QString>
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -134,6 +135,10 @@ public:
     void setUploadJournal(const std::string& folder) { m_uploadJournal = folder; }
     // CUPS job ids of the documents delivered.
     const std::vector<int>& jobs() const { return m_jobs; }
+    // Whether each document's job is made in the queue as the document starts, while its pages
+    // are drawn, rather than once it is whole: the scheduler's work on the job then overlaps the
+    // drawing. A document that does not come to its end cancels its job. Off by default.
+    void setCreateJobEarly(bool early) { m_createEarly = early; }
 
 
 protected:
@@ -142,6 +147,19 @@ protected:
     void documentClosed() override;
 
 private:
+    // A job made in a queue, or why not.
+    struct CreatedJob {
+        int id = 0;
+        int status = 0; // the IPP status
+        std::string error;
+    };
+    static CreatedJob createJob(const std::string& queue, const std::string& title, const std::string& user,
+                                const std::vector<std::pair<std::string, std::string>>& options);
+    std::vector<std::pair<std::string, std::string>> jobOptions() const;
+    const std::string& jobTitle() const;
+    void createJobEarly();
+    void cancelEarlyJob();
+
     std::string m_requested;
     std::string m_name;
     std::string m_user;
@@ -153,6 +171,8 @@ private:
     int m_copies = 1;
     int m_refusal = 0;
     int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program
+    bool m_createEarly = false;
+    std::future<CreatedJob> m_earlyJob; // the job being made for the open document
 };
 
 } // namespace quillon

@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using namespace quillon::test;
 
@@ -153,4 +155,35 @@ TEST_F(CupsPrinting, AJobWhoseUploadWasCutOffIsCancelledAtTheNextStart)
     EXPECT_NE(pdfText(jobs[0].documentPath).find("Drugi"), std::string::npos);
     EXPECT_TRUE(cups.waitUntilDone("capture", 10000))
         << "no empty job stays: " << CupsScheduler::run({"lpstat", "-o", "capture"}).output;
+}
+
+// A print server makes the queue's job as the document starts, so that the scheduler works on it
+// while the pages are drawn: the whole document arrives as that one job, and a document that never
+// comes to its end takes its job away again.
+TEST_F(CupsPrinting, AJobMadeWhileItsPagesAreDrawnGetsTheWholeDocumentOrGoesAgain)
+{
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "a whole document" : "a document given up");
+        quillon::CupsPrinter printer("capture", quillon::DosCodePage::Cp852);
+        printer.setCreateJobEarly(true);
+        ASSERT_TRUE(printer.selectDefaultPrinter()) << printer.lastError();
+        printer.setDocumentTitle("wczesne");
+        ASSERT_TRUE(printer.beginDoc()) << printer.lastError();
+        const auto waiting = [] { return CupsScheduler::run({"lpstat", "-o", "capture"}).output; };
+        for (int i = 0; i < 100 && waiting().find("capture-") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_NE(waiting().find("capture-"), std::string::npos) << "the job is made before the pages are done";
+        ASSERT_TRUE(printer.newPage());
+        if (whole) {
+            ASSERT_TRUE(printer.endDoc()) << printer.lastError();
+            const auto jobs = cups.waitForJobs("capture", 1, 20000);
+            ASSERT_EQ(jobs.size(), 1u) << cups.logTail();
+            EXPECT_EQ(jobs[0].title, "wczesne");
+            EXPECT_EQ(pdfPages(jobs[0].documentPath).size(), 2u);
+            EXPECT_EQ(printer.jobs().size(), 1u);
+        } else {
+            ASSERT_TRUE(printer.abortDoc());
+        }
+        EXPECT_TRUE(cups.waitUntilDone("capture", 10000)) << "a job stays in the queue: " << waiting();
+    }
 }
