@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -44,14 +44,20 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit)
     return true;
 }
 
-// The processes serving folder as its resident renderer.
+// The processes serving folder as its resident renderer (a process that ends while it is looked
+// at is not counted).
 int renderersOf(const std::string& folder)
 {
     int n = 0;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const int fd = ::open((entry.path() / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        ::close(fd);
+        const std::string line(buffer, size_t(std::max<ssize_t>(got, 0)));
         n += line.find(std::string("--serve") + '\0' + folder) != std::string::npos;
     }
     return n;
