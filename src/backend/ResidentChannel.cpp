@@ -38,16 +38,6 @@ bool sendText(int socket, const std::string& text)
     }
 }
 
-bool sockaddrFor(const std::string& path, sockaddr_un& address)
-{
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 // Reads the strings of a request body: count NUL-terminated strings from p, never past end.
 bool readStrings(const char*& p, const char* end, uint32_t count, std::vector<std::string>& out)
 {
@@ -84,6 +74,16 @@ std::string socketPath(const std::string& folder)
     return folder + "/socket";
 }
 
+bool socketAddress(const std::string& path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
 std::string lockPath(const std::string& folder)
 {
     return folder + "/lock";
@@ -102,7 +102,7 @@ bool rendererHoldsLock(const std::string& folder)
 int connectToRenderer(const std::string& folder)
 {
     sockaddr_un address;
-    if (!sockaddrFor(socketPath(folder), address))
+    if (!socketAddress(socketPath(folder), address))
         return -1;
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0)

@@ -14,6 +14,7 @@
 // A connection that closes before "started" took nothing: the backend renders the job itself.
 
 #include <optional>
+#include <sys/un.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -25,6 +26,8 @@ namespace quillon::resident {
 std::string privateFolder();
 
 std::string socketPath(const std::string& folder);
+// The address of the Unix socket at path; false when the path is too long for one.
+bool socketAddress(const std::string& path, struct sockaddr_un& address);
 std::string lockPath(const std::string& folder);
 
 // Whether a renderer holds the folder's lock (starting up or serving).

@@ -154,11 +154,9 @@ void forkSpare(const Spares& spares, const Service& service)
 
 int listenOn(const std::string& path)
 {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    sockaddr_un address;
+    if (!socketAddress(path, address))
         return -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     ::unlink(path.c_str());
     // Non-blocking: a spare that wakes for a backend that has gone again goes back to waiting.
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

@@ -337,9 +337,35 @@ void CupsPrinter::documentClosed()
     m_docFile = -1;
 }
 
+namespace {
+
+// libcups sends its current user as the requesting user, and keeps it per thread: requests made
+// while this lives are made on behalf of user (empty: this process's user).
+class RequestsAsUser {
+public:
+    explicit RequestsAsUser(const std::string& user) : m_own(cupsUser()), m_changed(!user.empty())
+    {
+        if (m_changed)
+            cupsSetUser(user.c_str());
+    }
+    ~RequestsAsUser()
+    {
+        if (m_changed)
+            cupsSetUser(m_own.c_str());
+    }
+    RequestsAsUser(const RequestsAsUser&) = delete;
+    RequestsAsUser& operator=(const RequestsAsUser&) = delete;
+
+private:
+    std::string m_own;
+    bool m_changed;
+};
+
+} // namespace
+
 // Makes the job for a document in queue on behalf of user (empty: this process's user), with
-// options. libcups sends its current user as the requesting user, and keeps it and its last error
-// per thread: the job may be made on a thread of its own.
+// options. libcups keeps its user and its last error per thread: the job may be made on a thread of
+// its own.
 CupsPrinter::CreatedJob CupsPrinter::createJob(const std::string& queue, const std::string& title,
                                                const std::string& user,
                                                const std::vector<std::pair<std::string, std::string>>& options)
@@ -348,16 +374,12 @@ CupsPrinter::CreatedJob CupsPrinter::createJob(const std::string& queue, const s
     cups_option_t* list = nullptr;
     for (const auto& [name, value] : options)
         count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
-    const std::string ownUser = cupsUser();
-    if (!user.empty())
-        cupsSetUser(user.c_str());
+    const RequestsAsUser asUser(user);
     CreatedJob job;
     job.id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, list);
     job.status = int(cupsLastError());
     job.error = cupsLastErrorString();
     cupsFreeOptions(count, list);
-    if (!user.empty())
-        cupsSetUser(ownUser.c_str());
     return job;
 }
 
@@ -388,12 +410,8 @@ void CupsPrinter::cancelEarlyJob()
     const CreatedJob job = m_earlyJob.get();
     if (job.id <= 0)
         return;
-    const std::string ownUser = cupsUser();
-    if (!m_user.empty())
-        cupsSetUser(m_user.c_str());
+    const RequestsAsUser asUser(m_user);
     cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job.id, 0);
-    if (!m_user.empty())
-        cupsSetUser(ownUser.c_str());
 }
 
 bool CupsPrinter::deliver(int fd, int64_t size)
@@ -409,9 +427,7 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     std::optional<CupsUploadNote> note;
     if (ok && !m_uploadJournal.empty())
         note.emplace(m_uploadJournal, m_name, job);
-    const std::string ownUser = cupsUser();
-    if (!m_user.empty())
-        cupsSetUser(m_user.c_str());
+    const RequestsAsUser asUser(m_user);
     if (ok) {
         ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
@@ -438,8 +454,6 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     } else {
         m_jobs.push_back(job);
     }
-    if (!m_user.empty())
-        cupsSetUser(ownUser.c_str());
     return ok;
 }
 
