@@ -37,13 +37,37 @@ PageRenderer::PageRenderer(TPrinterState& state, const TSettings& settings)
 {
 }
 
-const std::u16string& PageRenderer::faceName()
+void PageRenderer::takeJobFont()
 {
     if (m_face.empty() || m_faceSource != m_settings.FontName) {
         m_faceSource = m_settings.FontName;
         m_face = utf8ToUtf16(m_faceSource);
+        m_font.faceName = m_face;
     }
-    return m_face;
+    m_cellHeight = PointsToUnits(JobFontSize);
+    m_scriptHeight = roundUnits((long double)m_cellHeight * 0.6L);
+}
+
+int32_t PageRenderer::advance()
+{
+    const AdvanceKey key{m_state.pitch, m_state.scale, m_state.doubleWidth};
+    if (!(key == m_advanceKey)) {
+        m_advanceKey = key;
+        m_advance = AdvanceWidth(key.pitch, key.scale, key.doubleWidth);
+        m_advancesFilled = 0;
+    }
+    return m_advance;
+}
+
+std::span<const int32_t> PageRenderer::advances(size_t n)
+{
+    if (m_advances.size() < n)
+        m_advances.resize(n);
+    if (m_advancesFilled < n) {
+        std::fill(m_advances.begin() + std::ptrdiff_t(m_advancesFilled), m_advances.begin() + std::ptrdiff_t(n), m_advance);
+        m_advancesFilled = n;
+    }
+    return std::span<const int32_t>(m_advances).first(n);
 }
 
 void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt)
@@ -55,6 +79,7 @@ void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt
         throw EPageTooSmall("Za mała wysokość strony drukarki: " + std::to_string(extent)
                             + " (0,01 mm) nie mieści żadnego wiersza");
 
+    takeJobFont();
     StopIt = true;
     bool atEnd = false;
     TEscCommand command;
@@ -95,23 +120,19 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
     TPrinterState& st = m_state;
     size_t n = std::min(text.size(), kMaxTextRun);
 
-    const int32_t H = PointsToUnits(JobFontSize);
+    const int32_t H = m_cellHeight;
     const int32_t weight = st.bold ? 700 : 400;
     int32_t h = H;
     int32_t shift = 0;
     if (st.script != 0) {
-        h = roundUnits((long double)H * 0.6L);
+        h = m_scriptHeight;
         shift = st.script > 0 ? H / 3 : -(H / 5);
     }
     canvas.setBrushStyleClear();
-    int32_t w = st.charWidth();
-    if (st.doubleWidth)
-        w *= 2;
+    const int32_t w = advance(); // the character width, doubled for double width
 
     DrawingContext& dc = canvas.handle();
-    LogFont& lf = m_font;
-    if (const std::u16string& face = faceName(); lf.faceName != face)
-        lf.faceName = face;
+    LogFont& lf = m_font; // its face name is taken once a page, by takeJobFont()
     lf.height = h;
     lf.width = w;
     lf.weight = weight;
@@ -128,15 +149,8 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
     if (n > size_t(fit))
         n = size_t(fit);
 
-    if (n > 0) {
-        const AdvanceKey key{st.pitch, st.scale, st.doubleWidth};
-        if (!(key == m_advanceKey)) {
-            m_advanceKey = key;
-            m_advance = AdvanceWidth(st.pitch, st.scale, st.doubleWidth);
-        }
-        m_advances.assign(n, m_advance);
-        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), m_advances);
-    }
+    if (n > 0)
+        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), advances(n));
     dc.setTextColor(previousColor);
     st.x += w * int32_t(n);
     dc.selectObject(previousFont);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,18 +43,30 @@ public:
 
     // The OnPaintPage handler.
     void RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt);
-    // Draws one non-empty text run at the current position and advances x.
-    void DrawTextRun(std::string_view text, TVxCanvas& canvas, const TVxReport& report);
 
 private:
-    const std::u16string& faceName();
+    // Draws one non-empty text run at the current position and advances x.
+    void DrawTextRun(std::string_view text, TVxCanvas& canvas, const TVxReport& report);
+    // Takes what the runs of a page share from the settings and the job, once a page: the face
+    // name (into the font, when it has changed) and the cell heights of the job's font size.
+    void takeJobFont();
+    // The advance of a character in the current pitch, scale and width; the same as the
+    // character width of the printer state, doubled for double width.
+    int32_t advance();
+    // n advances of advance() each.
+    std::span<const int32_t> advances(size_t n);
 
     TPrinterState& m_state;
     const TSettings& m_settings;
     std::string m_faceSource;
     std::u16string m_face;
     LogFont m_font; // the font of the last run; only its face name is kept between runs
-    std::vector<int32_t> m_advances; // the advances of the last run, its memory kept for the next
+    int32_t m_cellHeight = 0;   // of JobFontSize in report units
+    int32_t m_scriptHeight = 0; // of super- and subscript: 0.6 of the cell height
+    // Advances of the last runs: the first m_advancesFilled of them are m_advance, so a run of
+    // the same advance as the one before only fills what that one did not reach.
+    std::vector<int32_t> m_advances;
+    size_t m_advancesFilled = 0;
     // The advance of the last run and what it was worked out from.
     struct AdvanceKey {
         int32_t pitch = 0;
