@@ -246,21 +246,14 @@ LogPen readLogPen(ByteReader& in);
 void writeCreateBrush(ByteWriter& out, uint32_t index, const LogBrush& brush);
 LogBrush readLogBrush(ByteReader& in);
 
+// The numbers and the flags of the font each go out as one array: a bounds check and a copy each.
 inline void writeLogFont(ByteWriter& out, const LogFont& f)
 {
-    out.i32(f.height);
-    out.i32(f.width);
-    out.i32(f.escapement);
-    out.i32(f.orientation);
-    out.i32(f.weight);
-    out.u8(f.italic);
-    out.u8(f.underline);
-    out.u8(f.strikeOut);
-    out.u8(f.charSet);
-    out.u8(f.outPrecision);
-    out.u8(f.clipPrecision);
-    out.u8(f.quality);
-    out.u8(f.pitchAndFamily);
+    const int32_t numbers[5] = {f.height, f.width, f.escapement, f.orientation, f.weight};
+    out.i32s(numbers);
+    const uint8_t flags[8] = {f.italic,       f.underline,     f.strikeOut, f.charSet,
+                              f.outPrecision, f.clipPrecision, f.quality,   f.pitchAndFamily};
+    out.bytes(flags, sizeof flags);
     size_t n = f.faceName.size() < 31 ? f.faceName.size() : 31;
     out.u16s(std::u16string_view(f.faceName).substr(0, n));
     out.zeros((32 - n) * 2);
