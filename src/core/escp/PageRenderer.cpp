@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <span>
 
 namespace quillon {
 
@@ -48,26 +49,23 @@ void PageRenderer::takeJobFont()
     m_scriptHeight = roundUnits((long double)m_cellHeight * 0.6L);
 }
 
-int32_t PageRenderer::advance()
+const std::vector<int32_t>& PageRenderer::advanceRow()
 {
     const AdvanceKey key{m_state.pitch, m_state.scale, m_state.doubleWidth};
-    if (!(key == m_advanceKey)) {
-        m_advanceKey = key;
-        m_advance = AdvanceWidth(key.pitch, key.scale, key.doubleWidth);
-        m_advancesFilled = 0;
+    if (m_lastRow < m_advanceRows.size() && m_advanceRows[m_lastRow].key == key)
+        return m_advanceRows[m_lastRow].advances;
+    for (size_t i = 0; i < m_advanceRows.size(); ++i) {
+        if (m_advanceRows[i].key == key) {
+            m_lastRow = i;
+            return m_advanceRows[i].advances;
+        }
     }
-    return m_advance;
-}
-
-std::span<const int32_t> PageRenderer::advances(size_t n)
-{
-    if (m_advances.size() < n)
-        m_advances.resize(n);
-    if (m_advancesFilled < n) {
-        std::fill(m_advances.begin() + std::ptrdiff_t(m_advancesFilled), m_advances.begin() + std::ptrdiff_t(n), m_advance);
-        m_advancesFilled = n;
-    }
-    return std::span<const int32_t>(m_advances).first(n);
+    if (m_advanceRows.size() >= kAdvanceRows)
+        m_advanceRows.clear();
+    const int32_t advance = AdvanceWidth(key.pitch, key.scale, key.doubleWidth);
+    m_advanceRows.push_back({key, std::vector<int32_t>(kMaxTextRun, advance)});
+    m_lastRow = m_advanceRows.size() - 1;
+    return m_advanceRows.back().advances;
 }
 
 void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt)
@@ -129,7 +127,8 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
         shift = st.script > 0 ? H / 3 : -(H / 5);
     }
     canvas.setBrushStyleClear();
-    const int32_t w = advance(); // the character width, doubled for double width
+    const std::vector<int32_t>& advances = advanceRow();
+    const int32_t w = advances.front(); // the character width, doubled for double width
 
     DrawingContext& dc = canvas.handle();
     LogFont& lf = m_font; // its face name is taken once a page, by takeJobFont()
@@ -150,7 +149,8 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
         n = size_t(fit);
 
     if (n > 0)
-        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), advances(n));
+        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n),
+                       std::span<const int32_t>(advances).first(n));
     dc.setTextColor(previousColor);
     st.x += w * int32_t(n);
     dc.selectObject(previousFont);

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,11 +49,9 @@ private:
     // Takes what the runs of a page share from the settings and the job, once a page: the face
     // name (into the font, when it has changed) and the cell heights of the job's font size.
     void takeJobFont();
-    // The advance of a character in the current pitch, scale and width; the same as the
+    // kMaxTextRun advances of a character in the current pitch, scale and width, each the
     // character width of the printer state, doubled for double width.
-    int32_t advance();
-    // n advances of advance() each.
-    std::span<const int32_t> advances(size_t n);
+    const std::vector<int32_t>& advanceRow();
 
     TPrinterState& m_state;
     const TSettings& m_settings;
@@ -63,18 +60,22 @@ private:
     LogFont m_font; // the font of the last run; only its face name is kept between runs
     int32_t m_cellHeight = 0;   // of JobFontSize in report units
     int32_t m_scriptHeight = 0; // of super- and subscript: 0.6 of the cell height
-    // Advances of the last runs: the first m_advancesFilled of them are m_advance, so a run of
-    // the same advance as the one before only fills what that one did not reach.
-    std::vector<int32_t> m_advances;
-    size_t m_advancesFilled = 0;
-    // The advance of the last run and what it was worked out from.
+    // A row of advances for each pitch, scale and width met lately; a run takes the first of its
+    // row. A job of the simple printer meets at most 4 pitches × 2 widths; beyond kAdvanceRows
+    // rows, they are made again.
     struct AdvanceKey {
         int32_t pitch = 0;
         double scale = 0;
         bool doubleWidth = false;
         bool operator==(const AdvanceKey&) const = default;
-    } m_advanceKey;
-    int32_t m_advance = 0;
+    };
+    struct AdvanceRow {
+        AdvanceKey key;
+        std::vector<int32_t> advances;
+    };
+    static constexpr size_t kAdvanceRows = 8;
+    std::vector<AdvanceRow> m_advanceRows;
+    size_t m_lastRow = 0;
     std::unique_ptr<char[]> m_chunk;
 };
 
