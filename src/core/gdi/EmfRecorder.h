@@ -62,8 +62,9 @@ public:
 private:
     using Kind = GdiObjectKind;
 
-    // Room for a record of size bytes at the end of the picture, and a writer there. Inline, as
-    // the records of one value that a text run makes: the writer then lives in registers.
+    // Room for a record of size bytes at the end of the picture, and a writer there. Defined
+    // here, like simpleRecord() (a text run makes six such records), so that the writer of a
+    // record is a local of its caller, kept in registers.
     ByteWriter beginRecord(size_t size)
     {
         const size_t at = m_size;
