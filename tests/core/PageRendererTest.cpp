@@ -173,3 +173,34 @@ TEST(MakeAdvanceArray, HasOneMoreEntryThanCharacters)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(a[i], 298);
 }
+
+// Runs of several advances in turn, longer and shorter than the ones before: each run's advances
+// are its own font's width, none left over from an earlier run.
+TEST(PageRenderer, EveryRunHasTheAdvancesOfItsOwnPitchAndWidth)
+{
+    Renderer r;
+    auto pages = r.render("abcdef\x1bW1" "ab\x1bW0" "abcdefghij\x0f" "abc\x1bW1" "abcd\x1bW0\x12"
+                          "abcdefghijkl\r\n\x1bM" "a\x1bP" "abcdefghijklmnop");
+    ASSERT_EQ(pages.size(), 1u);
+    const auto& t = pages[0].texts;
+    ASSERT_EQ(t.size(), 8u);
+    for (const TextCall& run : t)
+        EXPECT_EQ(run.dx, std::vector<int32_t>(run.bytes.size(), run.font.width)) << run.bytes;
+    EXPECT_EQ(t[1].font.width, 2 * t[0].font.width);
+    EXPECT_NE(t[3].font.width, t[2].font.width);
+}
+
+// The renderer outlives a job: the next job takes the face and the size of its own settings.
+TEST(PageRenderer, TheNextJobTakesItsOwnFaceAndFontSize)
+{
+    Renderer r;
+    auto first = r.render("one");
+    r.settings.FontName = "Liberation Mono";
+    auto second = r.render("two", 10);
+    ASSERT_EQ(second.size(), 1u);
+    ASSERT_EQ(second[0].texts.size(), 1u);
+    EXPECT_EQ(first[0].texts[0].font.faceName, u"Courier New");
+    EXPECT_EQ(second[0].texts[0].font.faceName, u"Liberation Mono");
+    EXPECT_EQ(second[0].texts[0].font.height, 353);
+    EXPECT_EQ(second[0].texts[0].ref.y, 353);
+}

@@ -18,14 +18,23 @@ constexpr TEscCommand row(std::initializer_list<uint8_t> seq, esc::Code code, ui
 }
 
 constexpr uint8_t ESC = 0x1B, CR = 0x0D, LF = 0x0A, FF = 0x0C, BS = 0x08, SI = 0x0F, DC2 = 0x12;
+constexpr std::array<uint8_t, 7> kControlByteList = {BS, LF, FF, CR, SI, DC2, ESC};
 
 std::bitset<256> makeControlBytes()
 {
     std::bitset<256> set;
-    for (uint8_t b : {BS, LF, FF, CR, SI, DC2, ESC})
+    for (uint8_t b : kControlByteList)
         set.set(b);
     return set;
 }
+
+// The same set as a table of flags: the text scan looks up every byte of the stream in it.
+constexpr std::array<bool, 256> kIsControlByte = [] {
+    std::array<bool, 256> table{};
+    for (uint8_t b : kControlByteList)
+        table[b] = true;
+    return table;
+}();
 
 // For each control byte, the rows that start with it, in table order: the first match among
 // them is the first match in the whole table. And for each control byte and the byte after it, the
@@ -131,7 +140,7 @@ void SplitPrintStream(std::string_view data, bool atEnd, std::string_view& text,
                       TEscCommand& command, std::string_view& rest)
 {
     size_t p = 0;
-    while (p < data.size() && !ControlBytes[uint8_t(data[p])])
+    while (p < data.size() && !kIsControlByte[uint8_t(data[p])])
         ++p;
 
     if (p == data.size()) {

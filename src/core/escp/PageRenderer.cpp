@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <span>
 
 namespace quillon {
 
@@ -37,13 +38,34 @@ PageRenderer::PageRenderer(TPrinterState& state, const TSettings& settings)
 {
 }
 
-const std::u16string& PageRenderer::faceName()
+void PageRenderer::takeJobFont()
 {
     if (m_face.empty() || m_faceSource != m_settings.FontName) {
         m_faceSource = m_settings.FontName;
         m_face = utf8ToUtf16(m_faceSource);
+        m_font.faceName = m_face;
     }
-    return m_face;
+    m_cellHeight = PointsToUnits(JobFontSize);
+    m_scriptHeight = roundUnits((long double)m_cellHeight * 0.6L);
+}
+
+const std::vector<int32_t>& PageRenderer::advanceRow()
+{
+    const AdvanceKey key{m_state.pitch, m_state.scale, m_state.doubleWidth};
+    if (m_lastRow < m_advanceRows.size() && m_advanceRows[m_lastRow].key == key)
+        return m_advanceRows[m_lastRow].advances;
+    for (size_t i = 0; i < m_advanceRows.size(); ++i) {
+        if (m_advanceRows[i].key == key) {
+            m_lastRow = i;
+            return m_advanceRows[i].advances;
+        }
+    }
+    if (m_advanceRows.size() >= kAdvanceRows)
+        m_advanceRows.clear();
+    const int32_t advance = AdvanceWidth(key.pitch, key.scale, key.doubleWidth);
+    m_advanceRows.push_back({key, std::vector<int32_t>(kMaxTextRun, advance)});
+    m_lastRow = m_advanceRows.size() - 1;
+    return m_advanceRows.back().advances;
 }
 
 void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt)
@@ -55,6 +77,7 @@ void PageRenderer::RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt
         throw EPageTooSmall("Za mała wysokość strony drukarki: " + std::to_string(extent)
                             + " (0,01 mm) nie mieści żadnego wiersza");
 
+    takeJobFont();
     StopIt = true;
     bool atEnd = false;
     TEscCommand command;
@@ -95,23 +118,20 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
     TPrinterState& st = m_state;
     size_t n = std::min(text.size(), kMaxTextRun);
 
-    const int32_t H = PointsToUnits(JobFontSize);
+    const int32_t H = m_cellHeight;
     const int32_t weight = st.bold ? 700 : 400;
     int32_t h = H;
     int32_t shift = 0;
     if (st.script != 0) {
-        h = roundUnits((long double)H * 0.6L);
+        h = m_scriptHeight;
         shift = st.script > 0 ? H / 3 : -(H / 5);
     }
     canvas.setBrushStyleClear();
-    int32_t w = st.charWidth();
-    if (st.doubleWidth)
-        w *= 2;
+    const std::vector<int32_t>& advances = advanceRow();
+    const int32_t w = advances.front(); // the character width, doubled for double width
 
     DrawingContext& dc = canvas.handle();
-    LogFont& lf = m_font;
-    if (const std::u16string& face = faceName(); lf.faceName != face)
-        lf.faceName = face;
+    LogFont& lf = m_font; // its face name is taken once a page, by takeJobFont()
     lf.height = h;
     lf.width = w;
     lf.weight = weight;
@@ -128,15 +148,9 @@ void PageRenderer::DrawTextRun(std::string_view text, TVxCanvas& canvas, const T
     if (n > size_t(fit))
         n = size_t(fit);
 
-    if (n > 0) {
-        const AdvanceKey key{st.pitch, st.scale, st.doubleWidth};
-        if (!(key == m_advanceKey)) {
-            m_advanceKey = key;
-            m_advance = AdvanceWidth(st.pitch, st.scale, st.doubleWidth);
-        }
-        m_advances.assign(n, m_advance);
-        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n), m_advances);
-    }
+    if (n > 0)
+        dc.extTextOutA({st.x + st.leftMargin, st.y + H - shift}, 0, nullptr, text.substr(0, n),
+                       std::span<const int32_t>(advances).first(n));
     dc.setTextColor(previousColor);
     st.x += w * int32_t(n);
     dc.selectObject(previousFont);

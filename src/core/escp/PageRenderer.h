@@ -42,26 +42,40 @@ public:
 
     // The OnPaintPage handler.
     void RAPPaintPage(TVxReport& Sender, TVxCanvas& Canv, bool& StopIt);
-    // Draws one non-empty text run at the current position and advances x.
-    void DrawTextRun(std::string_view text, TVxCanvas& canvas, const TVxReport& report);
 
 private:
-    const std::u16string& faceName();
+    // Draws one non-empty text run at the current position and advances x.
+    void DrawTextRun(std::string_view text, TVxCanvas& canvas, const TVxReport& report);
+    // Takes what the runs of a page share from the settings and the job, once a page: the face
+    // name (into the font, when it has changed) and the cell heights of the job's font size.
+    void takeJobFont();
+    // kMaxTextRun advances of a character in the current pitch, scale and width, each the
+    // character width of the printer state, doubled for double width.
+    const std::vector<int32_t>& advanceRow();
 
     TPrinterState& m_state;
     const TSettings& m_settings;
     std::string m_faceSource;
     std::u16string m_face;
     LogFont m_font; // the font of the last run; only its face name is kept between runs
-    std::vector<int32_t> m_advances; // the advances of the last run, its memory kept for the next
-    // The advance of the last run and what it was worked out from.
+    int32_t m_cellHeight = 0;   // of JobFontSize in report units
+    int32_t m_scriptHeight = 0; // of super- and subscript: 0.6 of the cell height
+    // A row of advances for each pitch, scale and width met lately; a run takes the first of its
+    // row. A job of the simple printer meets at most 4 pitches × 2 widths; beyond kAdvanceRows
+    // rows, they are made again.
     struct AdvanceKey {
         int32_t pitch = 0;
         double scale = 0;
         bool doubleWidth = false;
         bool operator==(const AdvanceKey&) const = default;
-    } m_advanceKey;
-    int32_t m_advance = 0;
+    };
+    struct AdvanceRow {
+        AdvanceKey key;
+        std::vector<int32_t> advances;
+    };
+    static constexpr size_t kAdvanceRows = 8;
+    std::vector<AdvanceRow> m_advanceRows;
+    size_t m_lastRow = 0;
     std::unique_ptr<char[]> m_chunk;
 };
 

@@ -12,12 +12,17 @@
 
 namespace quillon {
 
+// The writer keeps the vector's storage at hand, so a value costs a bounds check and a copy. While
+// a writer is in use, nothing else may resize its vector.
 class ByteWriter {
 public:
     // Appends to out.
-    explicit ByteWriter(std::vector<uint8_t>& out) : m_out(out), m_pos(out.size()) {}
+    explicit ByteWriter(std::vector<uint8_t>& out) : ByteWriter(out, out.size()) {}
     // Writes over out from position at on; out grows when a write goes past its end.
-    ByteWriter(std::vector<uint8_t>& out, size_t at) : m_out(out), m_pos(at) {}
+    ByteWriter(std::vector<uint8_t>& out, size_t at)
+        : m_out(out), m_data(out.data()), m_end(out.size()), m_pos(at)
+    {
+    }
 
     size_t size() const { return m_out.size(); }
     size_t position() const { return m_pos; }
@@ -61,8 +66,10 @@ public:
     }
     void zeros(size_t n)
     {
-        grow(n);
-        std::memset(m_out.data() + m_pos, 0, n);
+        if (n == 0)
+            return;
+        makeRoom(n);
+        std::memset(m_data + m_pos, 0, n);
         m_pos += n;
     }
     // Overwrites a 32-bit value written earlier at absolute position pos.
@@ -75,21 +82,26 @@ public:
     }
 
 private:
-    void grow(size_t n)
+    void makeRoom(size_t n)
     {
-        if (m_pos + n > m_out.size())
+        if (m_pos + n > m_end) {
             m_out.resize(m_pos + n);
+            m_data = m_out.data();
+            m_end = m_out.size();
+        }
     }
     void put(const uint8_t* b, size_t n)
     {
         if (n == 0)
             return;
-        grow(n);
-        std::memcpy(m_out.data() + m_pos, b, n);
+        makeRoom(n);
+        std::memcpy(m_data + m_pos, b, n);
         m_pos += n;
     }
 
     std::vector<uint8_t>& m_out;
+    uint8_t* m_data; // m_out's storage and size, as of the last growth
+    size_t m_end;
     size_t m_pos;
 };
 

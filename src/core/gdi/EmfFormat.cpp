@@ -15,14 +15,6 @@ void fail(std::string* error, const char* why)
 
 } // namespace
 
-void writeRect(ByteWriter& out, const Rect& r)
-{
-    out.i32(r.left);
-    out.i32(r.top);
-    out.i32(r.right);
-    out.i32(r.bottom);
-}
-
 Rect readRect(ByteReader& in)
 {
     Rect r;
@@ -131,31 +123,12 @@ void writeHeader(ByteWriter& out, const Header& h)
     out.i32(h.micrometers.cy);
 }
 
-void writeRecordStart(ByteWriter& out, uint32_t type, uint32_t size)
-{
-    out.u32(type);
-    out.u32(size);
-}
-
 void writeEof(ByteWriter& out)
 {
     writeRecordStart(out, EMR_EOF, kEofSize);
     out.u32(0);         // nPalEntries
     out.u32(16);        // offPalEntries
     out.u32(kEofSize);  // nSizeLast
-}
-
-void writeValueRecord(ByteWriter& out, uint32_t type, uint32_t value)
-{
-    writeRecordStart(out, type, kValueRecordSize);
-    out.u32(value);
-}
-
-void writePairRecord(ByteWriter& out, uint32_t type, int32_t a, int32_t b)
-{
-    writeRecordStart(out, type, kPairRecordSize);
-    out.i32(a);
-    out.i32(b);
 }
 
 void writeSaveDc(ByteWriter& out)
@@ -207,34 +180,11 @@ LogBrush readLogBrush(ByteReader& in)
     return brush;
 }
 
-void writeExtCreateFont(ByteWriter& out, uint32_t index, const LogFont& font)
-{
-    writeRecordStart(out, EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
-    out.u32(index);
-    writeLogFont(out, font);
-}
-
 void writePolyStart(ByteWriter& out, uint32_t type, const Rect& bounds, uint32_t count)
 {
     writeRecordStart(out, type, uint32_t(kPolyFixedSize + 8 * uint64_t(count)));
     writeRect(out, bounds);
     out.u32(count);
-}
-
-void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t)
-{
-    writeRecordStart(out, type, size);
-    writeRect(out, t.bounds);
-    out.u32(t.graphicsMode);
-    out.f32(t.exScale);
-    out.f32(t.eyScale);
-    out.i32(t.reference.x);
-    out.i32(t.reference.y);
-    out.u32(t.nChars);
-    out.u32(t.offString);
-    out.u32(t.options);
-    writeRect(out, t.rcl);
-    out.u32(t.offDx);
 }
 
 TextRecord readTextStart(ByteReader& in)
@@ -327,26 +277,6 @@ BitmapInfoHeader readBitmapInfoHeader(ByteReader& in)
     h.clrUsed = in.u32();
     h.clrImportant = in.u32();
     return h;
-}
-
-void writeLogFont(ByteWriter& out, const LogFont& f)
-{
-    out.i32(f.height);
-    out.i32(f.width);
-    out.i32(f.escapement);
-    out.i32(f.orientation);
-    out.i32(f.weight);
-    out.u8(f.italic);
-    out.u8(f.underline);
-    out.u8(f.strikeOut);
-    out.u8(f.charSet);
-    out.u8(f.outPrecision);
-    out.u8(f.clipPrecision);
-    out.u8(f.quality);
-    out.u8(f.pitchAndFamily);
-    size_t n = f.faceName.size() < 31 ? f.faceName.size() : 31;
-    out.u16s(std::u16string_view(f.faceName).substr(0, n));
-    out.zeros((32 - n) * 2);
 }
 
 LogFont readLogFont(ByteReader& in)

@@ -202,15 +202,42 @@ std::optional<Header> parseHeader(std::span<const uint8_t> data, std::string* er
 // Writes the 108-byte header record.
 void writeHeader(ByteWriter& out, const Header& h);
 
-void writeRect(ByteWriter& out, const Rect& r);
+// The writers of the records that every text run makes (font, selection, alignment, colour, text)
+// are defined here, inline, so that the recorder writes them straight into its buffer.
+
+inline void writeRect(ByteWriter& out, const Rect& r)
+{
+    out.i32(r.left);
+    out.i32(r.top);
+    out.i32(r.right);
+    out.i32(r.bottom);
+}
+
 Rect readRect(ByteReader& in);
 Point readPoint(ByteReader& in);
 Size readSize(ByteReader& in);
 
-void writeRecordStart(ByteWriter& out, uint32_t type, uint32_t size);
+inline void writeRecordStart(ByteWriter& out, uint32_t type, uint32_t size)
+{
+    out.u32(type);
+    out.u32(size);
+}
+
 void writeEof(ByteWriter& out);
-void writeValueRecord(ByteWriter& out, uint32_t type, uint32_t value);
-void writePairRecord(ByteWriter& out, uint32_t type, int32_t a, int32_t b);
+
+inline void writeValueRecord(ByteWriter& out, uint32_t type, uint32_t value)
+{
+    writeRecordStart(out, type, kValueRecordSize);
+    out.u32(value);
+}
+
+inline void writePairRecord(ByteWriter& out, uint32_t type, int32_t a, int32_t b)
+{
+    writeRecordStart(out, type, kPairRecordSize);
+    out.i32(a);
+    out.i32(b);
+}
+
 void writeSaveDc(ByteWriter& out);
 void writeRectangle(ByteWriter& out, const Rect& box);
 
@@ -219,16 +246,49 @@ LogPen readLogPen(ByteReader& in);
 void writeCreateBrush(ByteWriter& out, uint32_t index, const LogBrush& brush);
 LogBrush readLogBrush(ByteReader& in);
 
-void writeLogFont(ByteWriter& out, const LogFont& font);
+// The numbers and the flags of the font each go out as one array: a bounds check and a copy each.
+inline void writeLogFont(ByteWriter& out, const LogFont& f)
+{
+    const int32_t numbers[5] = {f.height, f.width, f.escapement, f.orientation, f.weight};
+    out.i32s(numbers);
+    const uint8_t flags[8] = {f.italic,       f.underline,     f.strikeOut, f.charSet,
+                              f.outPrecision, f.clipPrecision, f.quality,   f.pitchAndFamily};
+    out.bytes(flags, sizeof flags);
+    size_t n = f.faceName.size() < 31 ? f.faceName.size() : 31;
+    out.u16s(std::u16string_view(f.faceName).substr(0, n));
+    out.zeros((32 - n) * 2);
+}
+
 LogFont readLogFont(ByteReader& in);
-void writeExtCreateFont(ByteWriter& out, uint32_t index, const LogFont& font);
+
+inline void writeExtCreateFont(ByteWriter& out, uint32_t index, const LogFont& font)
+{
+    writeRecordStart(out, EMR_EXTCREATEFONTINDIRECTW, kExtCreateFontSize);
+    out.u32(index);
+    writeLogFont(out, font);
+}
 
 // The fixed part of a polyline or polygon record of 32-bit points; the points follow.
 void writePolyStart(ByteWriter& out, uint32_t type, const Rect& bounds, uint32_t count);
 
 // The fixed part of EMR_EXTTEXTOUTA/W of size bytes in all (always with rcl); string and
 // advances follow.
-void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t);
+inline void writeTextStart(ByteWriter& out, uint32_t type, uint32_t size, const TextRecord& t)
+{
+    writeRecordStart(out, type, size);
+    writeRect(out, t.bounds);
+    out.u32(t.graphicsMode);
+    out.f32(t.exScale);
+    out.f32(t.eyScale);
+    out.i32(t.reference.x);
+    out.i32(t.reference.y);
+    out.u32(t.nChars);
+    out.u32(t.offString);
+    out.u32(t.options);
+    writeRect(out, t.rcl);
+    out.u32(t.offDx);
+}
+
 // Reads the fixed part from the start of the record (rcl stays empty with ETO_NO_RECT).
 TextRecord readTextStart(ByteReader& in);
 

@@ -80,20 +80,9 @@ std::span<const uint8_t> EmfRecorder::complete()
     return std::span<const uint8_t>(m_bytes.data(), m_size);
 }
 
-ByteWriter EmfRecorder::beginRecord(size_t size)
+void EmfRecorder::growBuffer(size_t needed)
 {
-    size_t at = m_size;
-    if (at + size > m_bytes.size())
-        m_bytes.resize(std::max(2 * m_bytes.size(), at + size));
-    m_size = at + size;
-    ++m_records;
-    return ByteWriter(m_bytes, at);
-}
-
-void EmfRecorder::simpleRecord(uint32_t type, uint32_t value)
-{
-    ByteWriter w = beginRecord(kValueRecordSize);
-    writeValueRecord(w, type, value);
+    m_bytes.resize(std::max(2 * m_bytes.size(), needed));
 }
 
 void EmfRecorder::pairRecord(uint32_t type, int32_t a, int32_t b)

@@ -62,9 +62,24 @@ public:
 private:
     using Kind = GdiObjectKind;
 
-    // Room for a record of size bytes at the end of the picture, and a writer there.
-    ByteWriter beginRecord(size_t size);
-    void simpleRecord(uint32_t type, uint32_t value);
+    // Room for a record of size bytes at the end of the picture, and a writer there. Defined
+    // here, like simpleRecord() (a text run makes six such records), so that the writer of a
+    // record is a local of its caller, kept in registers.
+    ByteWriter beginRecord(size_t size)
+    {
+        const size_t at = m_size;
+        if (at + size > m_bytes.size())
+            growBuffer(at + size);
+        m_size = at + size;
+        ++m_records;
+        return ByteWriter(m_bytes, at);
+    }
+    void growBuffer(size_t needed);
+    void simpleRecord(uint32_t type, uint32_t value)
+    {
+        ByteWriter w = beginRecord(emf::kValueRecordSize);
+        emf::writeValueRecord(w, type, value);
+    }
     void pairRecord(uint32_t type, int32_t a, int32_t b);
     uint32_t allocHandle(Kind kind);
     Kind kindOf(GdiObject object) const;
