@@ -209,3 +209,21 @@ TEST_F(ResidentRenderer, AFolderThatIsNotTheUsersOwnIsNeverUsed)
         EXPECT_TRUE(fs::is_empty(elsewhere.path()));
     }
 }
+
+// A broken installation: the queue stops with the reason, and CUPS keeps the job.
+TEST_F(ResidentRenderer, AMissingRendererStopsTheQueueAndKeepsTheJob)
+{
+    QProcess p;
+    QProcessEnvironment e = backendEnvironment(pdfUri(), tmp.path());
+    e.insert("QUILLON_BACKEND_WORKER", QString::fromStdString(dir.file("no-such-worker")));
+    p.setProcessEnvironment(e);
+    p.start(QString(QUILLON_BACKEND), {"1", "jan", "t", "1", ""});
+    ASSERT_TRUE(p.waitForStarted());
+    p.write("Strona 1\f");
+    p.closeWriteChannel();
+    const BackendRun r = collectRun(p, 20000);
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find("ERROR: cannot start the renderer " + dir.file("no-such-worker") + ": No such file"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(entries(pdfDir()), 0u);
+}
