@@ -1,6 +1,7 @@
 #include "AppFactory.h"
 
 #include "AppPaths.h"
+#include "CupsUploadJournal.h"
 #include "OutputTarget.h"
 #include "PdfPrinter.h"
 #include "report/VxReport.h"
@@ -12,11 +13,20 @@
 
 namespace quillon {
 
+std::unique_ptr<CupsPrinter> makeCupsPrinter(const std::string& name, DosCodePage codePage, const std::string& dataDir)
+{
+    auto printer = std::make_unique<CupsPrinter>(name, codePage);
+    const std::string journal = dataDir + "/cups-uploads";
+    cancelCutOffUploads(journal);
+    printer->setUploadJournal(journal);
+    return printer;
+}
+
 std::unique_ptr<WatcherService> makeWatcher(const TSettings& settings, ReportProgress& progress,
                                             SpoolIntake::Hooks hooks)
 {
-    return std::make_unique<WatcherService>(
-        settings, std::make_unique<CupsPrinter>(std::string(), DosCodePage::Cp852), progress, std::move(hooks));
+    return std::make_unique<WatcherService>(settings, makeCupsPrinter(std::string(), DosCodePage::Cp852, appDataDir()),
+                                            progress, std::move(hooks));
 }
 
 JobResult StorePreview::open(const RenderOptions& options)
@@ -42,8 +52,9 @@ JobResult StorePreview::open(const RenderOptions& options)
         store = render.output;
     }
 
-    m_session = std::make_unique<JobSession>(std::make_unique<CupsPrinter>(options.printerName, options.codePage),
-                                             m_settings, m_progress, appDataDir());
+    const std::string dataDir = appDataDir();
+    m_session = std::make_unique<JobSession>(makeCupsPrinter(options.printerName, options.codePage, dataDir),
+                                             m_settings, m_progress, dataDir);
     // No printer at all is no reason not to look: the print command then says what is wrong.
     m_session->printer().selectDefaultPrinter();
     TVxReport& report = m_session->report();
@@ -62,7 +73,7 @@ PrintJob::PrintJob(const RenderOptions& options, ReportProgress& progress, const
 {
     std::unique_ptr<ReportPrinter> printer;
     if (pdfPath.empty()) {
-        auto queue = std::make_unique<CupsPrinter>(options.printerName, options.codePage);
+        auto queue = makeCupsPrinter(options.printerName, options.codePage, dataDir);
         m_queue = queue.get();
         printer = std::move(queue);
     } else {

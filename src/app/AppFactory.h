@@ -24,6 +24,11 @@ class CupsPrinter;
 class PdfFilePrinter;
 class ReportProgress;
 
+// The CUPS queue name (empty: the default printer), its job titles read in codePage. Jobs going up
+// to CUPS are noted in the data folder dataDir; the jobs of an earlier run that ended during their
+// upload are cancelled now, rather than left empty on hold in the queue.
+std::unique_ptr<CupsPrinter> makeCupsPrinter(const std::string& name, DosCodePage codePage, const std::string& dataDir);
+
 // The watcher service printing every job on the system's default CUPS printer (its titles read
 // in the DOS code page 852). settings and progress outlive it.
 std::unique_ptr<WatcherService> makeWatcher(const TSettings& settings, ReportProgress& progress,

@@ -1,8 +1,5 @@
 #include "JobSession.h"
 
-#include "CupsUploadJournal.h"
-#include "PdfPrinter.h"
-
 #include "posix/FileByteSource.h"
 #include "posix/InputDescriptor.h"
 #include "report/VxReport.h"
@@ -20,13 +17,6 @@ JobSession::JobSession(ReportPrinter& printer, const TSettings& settings, Report
                        const std::string& dataDir)
     : m_printer(printer), m_files(dataDir), m_engine(settings, m_printer, m_files, progress)
 {
-    // Jobs going up to CUPS are noted in the data folder; the jobs of a run that ended during
-    // their upload are cancelled now, rather than left empty on hold in the queue.
-    if (auto* cups = dynamic_cast<CupsPrinter*>(&m_printer)) {
-        const std::string journal = dataDir + "/cups-uploads";
-        cancelCutOffUploads(journal);
-        cups->setUploadJournal(journal);
-    }
 }
 
 bool JobSession::runSpoolJob(int fd, const std::string& title)

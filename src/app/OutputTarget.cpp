@@ -1,5 +1,6 @@
 #include "OutputTarget.h"
 
+#include "AppFactory.h"
 #include "JobResult.h"
 #include "JobSession.h"
 #include "PdfPrinter.h"
@@ -41,13 +42,14 @@ TSettings jobSettings(const RenderOptions& o)
     return settings;
 }
 
-std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& o, const std::string& output)
+std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& o, const std::string& output,
+                                           const std::string& dataDir)
 {
     switch (kind) {
     case OutputKind::PdfFile:
         return std::make_unique<PdfFilePrinter>(output, o.codePage);
     case OutputKind::Printer:
-        return std::make_unique<CupsPrinter>(o.printerName, o.codePage);
+        return makeCupsPrinter(o.printerName, o.codePage, dataDir);
     default:
         return std::make_unique<SheetOnlyPrinter>(21000, 29700);
     }

@@ -25,9 +25,9 @@ std::string pngPageName(const std::string& output, int page);
 TSettings jobSettings(const RenderOptions& options);
 
 // The printer a run prints on: the whole A4 sheet for files, a PDF file at output, or the CUPS
-// queue of the options.
+// queue of the options (with its upload notes in dataDir).
 std::unique_ptr<ReportPrinter> makePrinter(OutputKind kind, const RenderOptions& options,
-                                           const std::string& output);
+                                           const std::string& output, const std::string& dataDir);
 
 // A printing run's end: a PDF file is written only when the whole run succeeded (an older file
 // of that name stays as it was otherwise). What to tell the user.

@@ -60,7 +60,8 @@ JobResult renderStore(const RenderOptions& o, OutputKind kind, const std::string
     if (kind == OutputKind::PageStore)
         return JobResult::badRequest("a page store goes to .png, .pdf or a printer");
     TSettings settings;
-    JobSession session(makePrinter(kind, o, output), settings, progress, appDataDir());
+    const std::string dataDir = appDataDir();
+    JobSession session(makePrinter(kind, o, output, dataDir), settings, progress, dataDir);
     session.printer().selectDefaultPrinter();
     session.report().ShowPrintProgress = showProgress;
     if (!session.openStore(input)) {
@@ -132,7 +133,8 @@ JobResult renderFile(const RenderOptions& o, ReportProgress* shownProgress)
     // To a page store or PNG pages the job runs as a preview would; otherwise it prints.
     settings.Preview = kind == OutputKind::PageStore || kind == OutputKind::PngPages;
 
-    JobSession session(makePrinter(kind, o, output), settings, progress, appDataDir());
+    const std::string dataDir = appDataDir();
+    JobSession session(makePrinter(kind, o, output, dataDir), settings, progress, dataDir);
     if (!settings.Preview) {
         const bool ok = session.runSpoolJob(fd, input);
         return finishPrinting(session, kind, ok);
