@@ -1,7 +1,8 @@
 #pragma once
-// Where a run's pages go, as its options name it.
+// The printers of the runs that draw their pages: a PDF file or a CUPS queue.
 
 #include "JobResult.h"
+#include "OutputKind.h"
 #include "RenderOptions.h"
 
 #include <memory>
@@ -12,17 +13,6 @@ namespace quillon {
 class JobSession;
 class ReportPrinter;
 struct TSettings;
-
-enum class OutputKind { PageStore, PngPages, PdfFile, Printer };
-
-// -p prints; otherwise the output's extension decides (.png, .pdf, anything else a page store).
-OutputKind outputKindOf(const RenderOptions& options);
-
-// The file of one PNG page: "out.png" gives "out-0001.png" for page 1.
-std::string pngPageName(const std::string& output, int page);
-
-// The settings of a job printed with these options: font, font size, orientation and emulation.
-TSettings jobSettings(const RenderOptions& options);
 
 // The printer a run prints on: the whole A4 sheet for files, a PDF file at output, or the CUPS
 // queue of the options (with its upload notes in dataDir).

@@ -3,9 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace quillon {
 
@@ -21,13 +19,6 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 } // namespace
-
-void complain(const std::string& text)
-{
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        std::fprintf(stderr, "quillon-render: %s\n", line.c_str());
-}
 
 void quietQtMessages()
 {

@@ -1,118 +1,48 @@
 // quillon-render: renders a DOS print spool file with the program's engine.
+//
+// A run that only records pages (into a page store) is done here: it draws nothing, so this
+// program loads neither a window toolkit nor fonts. Every other run (PNG pages, a PDF, printing,
+// the preview, the watcher, the settings) is done by quillon-draw, started in its place.
 
-#include "AppPaths.h"
 #include "CliMessages.h"
-#include "PdfPrinter.h"
-#include "OutputTarget.h"
-#include "PreviewLaunch.h"
+#include "OutputKind.h"
+#include "ProgramLaunch.h"
 #include "QuillonVersion.h"
-#include "RenderFile.h"
 #include "RenderOptions.h"
-#include "SettingsAccess.h"
+#include "StoreRun.h"
 #include "TerminalProgress.h"
-#include "AppFactory.h"
 #include "posix/TempCleanup.h"
-#include "report/ReportProgress.h"
-
-#include <QGuiApplication>
 
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <unistd.h>
 
-namespace {
-
-using quillon::complain;
-
-int printSettings()
-{
-    quillon::TSettings settings;
-    std::string error;
-    if (!quillon::loadSettings(settings, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    std::fputs(quillon::describeSettings(settings).c_str(), stdout);
-    return 0;
-}
-
-// The intake without windows: every job goes to the default printer, problems to stderr.
-int watchFolders(bool once)
-{
-    quillon::TSettings settings;
-    std::string error;
-    if (!quillon::loadSettings(settings, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    settings.Preview = false;
-    quillon::SilentProgress progress;
-    quillon::SpoolIntake::Hooks hooks;
-    hooks.problem = complain;
-    hooks.note = complain;
-    const auto watcher = quillon::makeWatcher(settings, progress, hooks);
-    if (once) {
-        watcher->runPass();
-        return 0;
-    }
-    watcher->start(settings.PollingFreq * 1000);
-    return QCoreApplication::exec();
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
-    quillon::removeTemporariesOnSignals();
     std::string error;
-    std::optional<quillon::CommandLine> line =
+    const std::optional<quillon::CommandLine> line =
         quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
-    using Mode = quillon::CommandLine::Command;
-    const Mode mode = line ? line->command : Mode::Render;
-    if (mode == Mode::Version) {
+    if (!line) {
+        std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
+        return 2;
+    }
+    if (line->command == quillon::CommandLine::Version) {
         std::printf("quillon-render %s\n", quillon::kVersion);
         return 0;
     }
+    const quillon::RenderOptions& options = line->render;
+    if (line->command != quillon::CommandLine::Render || options.preview
+        || quillon::outputKindOf(options) != quillon::OutputKind::PageStore)
+        return quillon::runInstead("quillon-draw", "the renderer", argv);
 
-    std::optional<quillon::RenderOptions> options;
-    if (mode == Mode::Render) {
-        if (line)
-            options = std::move(line->render);
-        if (!options) {
-            std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-            return 2;
-        }
-    }
-    if (options && options->preview)
-        return quillon::launchPreview(argv);
-    quillon::quietQtMessages();
-    // Fonts need a GUI application, not a display; a run that only records pages draws none, and
-    // its pages name their fonts without resolving them.
-    std::unique_ptr<QCoreApplication> app;
-    if (options && quillon::outputKindOf(*options) == quillon::OutputKind::PageStore) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    } else {
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    quillon::setApplicationNames();
-    switch (mode) {
-    case Mode::Settings:
-        return printSettings();
-    case Mode::Watch:
-    case Mode::WatchOnce:
-        return watchFolders(mode == Mode::WatchOnce);
-    case Mode::Render:
-    case Mode::Version:
-        break;
-    }
+    quillon::removeTemporariesOnSignals();
     quillon::TerminalProgress terminal;
-    const quillon::JobResult result = quillon::renderFile(*options, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
+    const quillon::JobResult result = quillon::renderToStore(options, ::isatty(STDERR_FILENO) ? &terminal : nullptr);
     if (!result.ok()) {
-        complain(result.message);
+        quillon::complain(result.message);
         if (result.status == quillon::JobResult::BadRequest)
             std::fputs(quillon::kRenderUsage, stderr);
     }

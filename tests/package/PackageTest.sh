@@ -30,7 +30,8 @@ twice=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends" | sort | uniq -d)
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/quillon-render usr/lib/quillon-print/quillon-preview usr/lib/cups/backend/quillon \
+for f in usr/bin/quillon-render usr/lib/quillon-print/quillon-draw usr/lib/quillon-print/quillon-preview \
+         usr/lib/cups/backend/quillon \
          usr/lib/quillon-print/quillon-backend-worker \
          usr/share/applications/quillon-print.desktop etc/xdg/autostart/quillon-print.desktop \
          usr/lib/systemd/user/quillon-watch.service \
@@ -59,22 +60,28 @@ for page in man1/quillon-render.1 man1/quillon-print.1 man8/quillon.8; do
   [ -z "$warnings" ] || fail "man $page: $warnings"
 done
 
-# The installed renderer, with the system's Qt and nothing borrowed from the build.
+# The installed renderer, with the system's Qt and nothing borrowed from the build. The command
+# itself loads no Qt: its store runs need none, and the runs that draw go to quillon-draw.
 render=$root/usr/bin/quillon-render
+draw=$root/usr/lib/quillon-print/quillon-draw
 # Each tool's whole output is taken before it is searched: "grep -q" stops reading at its first
 # match, and under pipefail the writer's broken pipe would fail the check.
-libraries=$(ldd "$render")
+! grep -q "libQt6" <<<"$(ldd "$render")" || fail "quillon-render loads Qt: $(ldd "$render")"
+libraries=$(ldd "$draw")
 grep -qE "libQt6Core.so.6 => (/usr)?/lib/" <<<"$libraries" || fail "Qt does not come from the system: $libraries"
 ! grep -q "not found" <<<"$libraries" || fail "unresolved libraries: $libraries"
-dynamic=$(readelf -d "$render")
-! grep -qE "RPATH|RUNPATH" <<<"$dynamic" || fail "the program keeps a library path: $(grep PATH <<<"$dynamic")"
+for program in "$render" "$draw"; do
+  dynamic=$(readelf -d "$program")
+  ! grep -qE "RPATH|RUNPATH" <<<"$dynamic" || fail "$program keeps a library path: $(grep PATH <<<"$dynamic")"
+done
 env -u LD_LIBRARY_PATH HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   "$render" "$spool" -o "$work/out.pdf" || fail "the installed quillon-render failed"
 grep -q "^Pages: *[1-9]" <<<"$(pdfinfo "$work/out.pdf")" || fail "no pages in the PDF"
 grep -q "Zażółć gęślą jaźń" <<<"$(pdftotext -layout "$work/out.pdf" -)" || fail "the Polish text is not in the PDF"
+env -u LD_LIBRARY_PATH HOME="$work/home" "$render" "$spool" -o "$work/out.vxr" || fail "the installed store run failed"
 # The renderer draws no window: the window toolkit is the preview program's alone, and
 # --preview finds that program where the package puts it.
-! grep -q "libQt6Widgets" <<<"$libraries" || fail "quillon-render loads Qt Widgets"
+! grep -q "libQt6Widgets" <<<"$libraries" || fail "quillon-draw loads Qt Widgets"
 preview=$(env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
   XDG_DATA_HOME="$work/data" "$render" "$work/missing.vxr" --preview 2>&1 || true)
 ! grep -q "cannot be started" <<<"$preview" || fail "--preview: $preview"

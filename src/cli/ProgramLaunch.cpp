@@ -1,4 +1,4 @@
-#include "PreviewLaunch.h"
+#include "ProgramLaunch.h"
 
 #include "CliMessages.h"
 
@@ -12,19 +12,18 @@
 
 namespace quillon {
 
-int launchPreview(char** argv)
+int runInstead(const char* program, const char* what, char** argv)
 {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const std::filesystem::path here = ec ? std::filesystem::path(".") : self.parent_path();
     std::string tried;
-    for (const std::filesystem::path& program :
-         {here / "quillon-preview", here / QUILLON_PREVIEW_FROM_BIN / "quillon-preview"}) {
-        const std::string path = program.lexically_normal().string();
+    for (const std::filesystem::path& candidate : {here / program, here / QUILLON_PROGRAMS_FROM_BIN / program}) {
+        const std::string path = candidate.lexically_normal().string();
         ::execv(path.c_str(), argv);
         tried += "\n  " + path + ": " + std::strerror(errno);
     }
-    complain("the preview window cannot be started:" + tried);
+    complain(std::string(what) + " cannot be started:" + tried);
     return 1;
 }
 
