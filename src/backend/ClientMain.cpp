@@ -94,12 +94,11 @@ std::optional<int> awaitJob(int socket)
         }
         // SIGTERM is let in only while waiting, so none slips by unseen.
         pollfd p{socket, POLLIN, 0};
-        if (::ppoll(&p, 1, nullptr, &previous) < 0) {
-            if (errno == EINTR)
-                continue;
-            p.revents = POLLERR;
-        }
-        const resident::Reply reply = resident::receiveReply(socket);
+        const bool failed = ::ppoll(&p, 1, nullptr, &previous) < 0;
+        if (failed && errno == EINTR)
+            continue;
+        // A wait that fails for any other reason is a line that is gone.
+        const resident::Reply reply = failed ? resident::Reply{} : resident::receiveReply(socket);
         switch (reply.kind) {
         case resident::Reply::Kind::Started:
             job = pid_t(reply.value);
