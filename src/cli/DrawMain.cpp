@@ -3,10 +3,10 @@
 
 #include "AppPaths.h"
 #include "CliMessages.h"
+#include "CommandLine.h"
 #include "PdfPrinter.h"
 #include "OutputTarget.h"
 #include "ProgramLaunch.h"
-#include "QuillonVersion.h"
 #include "RenderFile.h"
 #include "RenderOptions.h"
 #include "SettingsAccess.h"
@@ -67,25 +67,15 @@ int watchFolders(bool once)
 int main(int argc, char** argv)
 {
     quillon::removeTemporariesOnSignals();
-    std::string error;
-    std::optional<quillon::CommandLine> line =
-        quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    int status = 0;
+    std::optional<quillon::CommandLine> line = quillon::readCommandLine(argc, argv, status);
+    if (!line)
+        return status;
     using Mode = quillon::CommandLine::Command;
-    const Mode mode = line ? line->command : Mode::Render;
-    if (mode == Mode::Version) {
-        std::printf("quillon-render %s\n", quillon::kVersion);
-        return 0;
-    }
-
+    const Mode mode = line->command;
     std::optional<quillon::RenderOptions> options;
-    if (mode == Mode::Render) {
-        if (line)
-            options = std::move(line->render);
-        if (!options) {
-            std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-            return 2;
-        }
-    }
+    if (mode == Mode::Render)
+        options = std::move(line->render);
     if (options && options->preview)
         return quillon::runInstead("quillon-preview", "the preview window", argv);
     quillon::quietQtMessages();

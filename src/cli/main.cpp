@@ -5,9 +5,9 @@
 // the preview, the watcher, the settings) is done by quillon-draw, started in its place.
 
 #include "CliMessages.h"
+#include "CommandLine.h"
 #include "OutputKind.h"
 #include "ProgramLaunch.h"
-#include "QuillonVersion.h"
 #include "RenderOptions.h"
 #include "StoreRun.h"
 #include "TerminalProgress.h"
@@ -15,24 +15,15 @@
 
 #include <cstdio>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    std::string error;
-    const std::optional<quillon::CommandLine> line =
-        quillon::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!line) {
-        std::fprintf(stderr, "quillon-render: %s\n%s", error.c_str(), quillon::kRenderUsage);
-        return 2;
-    }
-    if (line->command == quillon::CommandLine::Version) {
-        std::printf("quillon-render %s\n", quillon::kVersion);
-        return 0;
-    }
+    int status = 0;
+    const std::optional<quillon::CommandLine> line = quillon::readCommandLine(argc, argv, status);
+    if (!line)
+        return status;
     const quillon::RenderOptions& options = line->render;
     if (line->command != quillon::CommandLine::Render || options.preview
         || quillon::outputKindOf(options) != quillon::OutputKind::PageStore)
