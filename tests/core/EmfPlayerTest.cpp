@@ -4,6 +4,7 @@
 #include "gdi/EmfRecorder.h"
 
 #include "GdiObjectBook.h"
+#include "CourierFont.h"
 
 #include <gtest/gtest.h>
 #include <uemf.h>
@@ -22,6 +23,7 @@
 #include <vector>
 
 using namespace quillon;
+using quillon::test::courierNew;
 
 namespace {
 
@@ -282,17 +284,6 @@ private:
     uint32_t m_records = 0;
 };
 
-LogFont courier(int32_t height, int32_t width, int32_t weight = 400)
-{
-    LogFont f;
-    f.height = height;
-    f.width = width;
-    f.weight = weight;
-    f.charSet = kOemCharset;
-    f.pitchAndFamily = kFixedPitch;
-    f.faceName = u"Courier New";
-    return f;
-}
 
 std::vector<int32_t> cells(size_t n, int32_t width) { return std::vector<int32_t>(n, width); }
 
@@ -309,7 +300,7 @@ std::vector<uint8_t> realPage()
     int32_t y = 1500;
     for (int i = 0; i < 4; ++i) {
         int32_t width = i % 2 ? 254 : 152;
-        GdiObject f = rec.createFont(courier(423, width, i == 0 ? 700 : 400));
+        GdiObject f = rec.createFont(courierNew(423, width, i == 0 ? 700 : 400));
         GdiObject old = rec.selectObject(f);
         std::string_view s = lines[i];
         auto dx = cells(s.size(), width);
@@ -328,7 +319,7 @@ std::vector<uint8_t> realPage()
     rec.selectObject(oldPen);
     rec.deleteObject(pen);
     // The last font stays selected and undeleted: the player must clean it up.
-    GdiObject last = rec.createFont(courier(-300, 0));
+    GdiObject last = rec.createFont(courierNew(-300, 0));
     rec.selectObject(last);
     rec.extTextOutW({1000, y + 500}, 0, nullptr, u"\u0105\u017C", {});
     return rec.finish();
@@ -366,7 +357,7 @@ TEST(EmfPlayerFakeDc, EveryBrokenObjectRuleIsRefusedAndWrittenDown)
 TEST(EmfPlayerOwnPictures, TextWithAdvancesReachesDcOffsetByOrigin)
 {
     EmfRecorder rec(Size{21000, 29700});
-    GdiObject f = rec.createFont(courier(423, 254, 700));
+    GdiObject f = rec.createFont(courierNew(423, 254, 700));
     rec.selectObject(f);
     rec.setTextAlign(kTaBaseline);
     rec.setTextColor(0x0000FF);
@@ -388,7 +379,7 @@ TEST(EmfPlayerOwnPictures, TextWithAdvancesReachesDcOffsetByOrigin)
     EXPECT_EQ(t.align, kTaBaseline);
     EXPECT_FALSE(t.clip);
     ASSERT_TRUE(dc.fonts.count(t.font));
-    EXPECT_EQ(dc.fonts[t.font], courier(423, 254, 700));
+    EXPECT_EQ(dc.fonts[t.font], courierNew(423, 254, 700));
     dc.expectUntouched();
 }
 
@@ -419,7 +410,7 @@ TEST(EmfPlayerMapping, HeaderScalesDeviceUnitsToHundredthsOfMillimetre)
 {
     // A 300-dpi reference device: 2480 x 3508 pixels on 210 x 297 mm.
     PictureBuilder b({2480, 3508}, {210, 297});
-    b.font(1, courier(50, 30)).record(emf::EMR_SELECTOBJECT, {1});
+    b.font(1, courierNew(50, 30)).record(emf::EMR_SELECTOBJECT, {1});
     b.text(emf::EMR_EXTTEXTOUTA, {300, 600}, u"AB", {30, 30});
     FakeDc dc;
     PlayResult r = play(b.finish(), dc, {10, 20});
@@ -452,7 +443,7 @@ TEST(EmfPlayerMapping, AnisotropicWindowAndViewportScaleCoordinatesFontsAndAdvan
         .record(emf::EMR_SETWINDOWEXTEX, {1000, 1000})
         .record(emf::EMR_SETVIEWPORTEXTEX, {500, 500})
         .record(emf::EMR_SETVIEWPORTORGEX, {40, 60})
-        .font(1, courier(-846, 508))
+        .font(1, courierNew(-846, 508))
         .record(emf::EMR_SELECTOBJECT, {1})
         .record(emf::EMR_CREATEPEN, {2, int32_t(kPsSolid), 40, 0, 0xFF})
         .record(emf::EMR_SELECTOBJECT, {2})
@@ -604,8 +595,8 @@ TEST(EmfPlayerMapping, IsotropicKeepsTheSmallerScaleOnBothAxes)
 TEST(EmfPlayerMapping, SaveAndRestoreBringBackMappingSelectionsAndTextState)
 {
     PictureBuilder b;
-    b.font(1, courier(100, 50))
-        .font(2, courier(200, 100))
+    b.font(1, courierNew(100, 50))
+        .font(2, courierNew(200, 100))
         .record(emf::EMR_SELECTOBJECT, {1})
         .record(emf::EMR_SETTEXTCOLOR, {0x0000FF})
         .record(emf::EMR_SAVEDC, {})
@@ -634,14 +625,14 @@ TEST(EmfPlayerMapping, SaveAndRestoreBringBackMappingSelectionsAndTextState)
 TEST(EmfPlayerObjects, PictureHandlesMapToDcHandlesAndAreAllDeletedAtTheEnd)
 {
     PictureBuilder b;
-    b.font(1, courier(423, 254))
+    b.font(1, courierNew(423, 254))
         .record(emf::EMR_CREATEPEN, {2, int32_t(kPsSolid), 10, 0, 0x00FF00})
         .record(emf::EMR_CREATEBRUSHINDIRECT, {3, int32_t(kBsSolid), 0x0000FF, 0})
         .record(emf::EMR_SELECTOBJECT, {1})
         .record(emf::EMR_SELECTOBJECT, {2})
         .record(emf::EMR_SELECTOBJECT, {3})
         .record(emf::EMR_RECTANGLE, {0, 0, 10, 10})
-        .font(1, courier(100, 60)) // re-created over a selected object: the old one is kept
+        .font(1, courierNew(100, 60)) // re-created over a selected object: the old one is kept
         .text(emf::EMR_EXTTEXTOUTA, {0, 0}, u"a", {})
         .record(emf::EMR_SELECTOBJECT, {1})
         .text(emf::EMR_EXTTEXTOUTA, {0, 0}, u"b", {});
@@ -660,7 +651,7 @@ TEST(EmfPlayerObjects, PictureHandlesMapToDcHandlesAndAreAllDeletedAtTheEnd)
 TEST(EmfPlayerObjects, ObjectDeletedWhileSelectedStaysUsableUntilDeselected)
 {
     PictureBuilder b;
-    b.font(1, courier(423, 254))
+    b.font(1, courierNew(423, 254))
         .record(emf::EMR_SELECTOBJECT, {1})
         .record(emf::EMR_DELETEOBJECT, {1})
         .text(emf::EMR_EXTTEXTOUTA, {0, 0}, u"a", {})
@@ -678,9 +669,9 @@ TEST(EmfPlayerObjects, ObjectDeletedWhileSelectedStaysUsableUntilDeselected)
 TEST(EmfPlayerObjects, HandlesOutsideTheTableAndUnknownStockObjectsAreIgnored)
 {
     PictureBuilder b({21000, 29700}, {210, 297}, /*handles*/ 2);
-    b.font(0, courier(1, 1))                 // index 0 is the picture itself
-        .font(2, courier(2, 2))              // past nHandles
-        .font(-1, courier(3, 3))             // a huge index
+    b.font(0, courierNew(1, 1))                 // index 0 is the picture itself
+        .font(2, courierNew(2, 2))              // past nHandles
+        .font(-1, courierNew(3, 3))             // a huge index
         .record(emf::EMR_SELECTOBJECT, {5})  // nothing there
         .record(emf::EMR_SELECTOBJECT, {int32_t(kStockFlag | 15)}) // the palette
         .record(emf::EMR_SELECTOBJECT, {int32_t(kStockFlag | 99)})
@@ -849,7 +840,7 @@ TEST(EmfPlayerDamage, CountsInThePictureNeverDriveLoopsOrAllocations)
     b.record(emf::EMR_RESTOREDC, {-10000}) // deeper than what was kept: ignored
         .record(emf::EMR_RESTOREDC, {INT32_MIN})
         .record(emf::EMR_RESTOREDC, {1})
-        .font(0xFFFE, courier(10, 5))
+        .font(0xFFFE, courierNew(10, 5))
         .record(emf::EMR_SELECTOBJECT, {0xFFFE});
     // Save and restore with a full handle table: each restore costs the same, whatever the table.
     for (int i = 0; i < 20000; ++i)

@@ -2,6 +2,7 @@
 #include "gdi/EmfRecorder.h"
 
 #include "EmfValidation.h"
+#include "CourierFont.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +31,7 @@ TEST(EmfRecorder, AnEmptyPageIsAValidPictureFramedAsThePaper)
 TEST(EmfRecorder, TextRunsAreRecordedAsOemFontsAndAnsiText)
 {
     EmfRecorder rec(Size{29700, 21000});
-    LogFont f;
-    f.height = 423;
-    f.width = 254;
-    f.weight = 700;
-    f.charSet = kOemCharset;
-    f.pitchAndFamily = kFixedPitch;
-    f.faceName = u"Courier New";
+    const LogFont f = courierNew(423, 254, 700);
     for (int run = 0; run < 3; ++run) {
         GdiObject font = rec.createFont(f);
         EXPECT_EQ(font, 1u) << "handles are reused after delete";

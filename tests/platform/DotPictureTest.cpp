@@ -2,6 +2,7 @@
 // from page pictures, and PDF documents.
 
 #include "core/TestFiles.h"
+#include "CourierFont.h"
 #include "PageImage.h"
 #include "PainterDevice.h"
 #include "PdfPrinter.h"
@@ -42,13 +43,7 @@ struct Dots {
 // A text run of capital Ms in Courier New, 10 cpi, its baseline at y.
 void drawText(DrawingContext& dc, int32_t x, int32_t y, int cells)
 {
-    LogFont f;
-    f.height = 423;
-    f.width = 254;
-    f.charSet = kOemCharset;
-    f.pitchAndFamily = kFixedPitch;
-    f.faceName = u"Courier New";
-    const GdiObject font = dc.createFont(f);
+    const GdiObject font = dc.createFont(courierNew());
     const GdiObject old = dc.selectObject(font);
     dc.setTextAlign(kTaBaseline);
     dc.setBkMode(kTransparent);

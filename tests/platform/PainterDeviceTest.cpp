@@ -1,5 +1,6 @@
 #include "PageImage.h"
 #include "PainterDevice.h"
+#include "CourierFont.h"
 #include "gdi/EmfFormat.h"
 #include "gdi/EmfRecorder.h"
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 using namespace quillon;
+using quillon::test::courierNew;
 
 namespace {
 
@@ -28,14 +30,7 @@ constexpr double kCellPixels = 254.0 / 2540.0 * kDpi; // 30 pixels
 
 LogFont courier(int32_t weight = 400, uint8_t charSet = kOemCharset)
 {
-    LogFont f;
-    f.height = kCellHeight;
-    f.width = kCellWidth;
-    f.weight = weight;
-    f.charSet = charSet;
-    f.pitchAndFamily = kFixedPitch;
-    f.faceName = u"Courier New";
-    return f;
+    return courierNew(kCellHeight, kCellWidth, weight, charSet);
 }
 
 // Draws on a white 300-dpi image with a device mapped at 0.01 mm per logical unit, as the

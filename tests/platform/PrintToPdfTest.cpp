@@ -1,6 +1,7 @@
 // Printing through the PDF path: spool files and stored pages as documents.
 
 #include "core/TestFiles.h"
+#include "CourierFont.h"
 #include "PdfTools.h"
 #include "RenderProcess.h"
 #include "PdfPrinter.h"
@@ -48,13 +49,7 @@ void buildMixedStore(const std::string& path)
     report.MargLeft = 1000;
     report.OnPaintPage = [](TVxReport& r, TVxCanvas& c, bool& stop) {
         DrawingContext& dc = c.handle();
-        LogFont f;
-        f.height = 423;
-        f.width = 254;
-        f.charSet = kOemCharset;
-        f.pitchAndFamily = kFixedPitch;
-        f.faceName = u"Courier New";
-        GdiObject font = dc.createFont(f);
+        GdiObject font = dc.createFont(courierNew());
         GdiObject old = dc.selectObject(font);
         dc.setTextAlign(24);
         std::string text = "p" + std::to_string(r.PageNo());
