@@ -73,7 +73,7 @@ PrintJob::PrintJob(const RenderOptions& options, ReportProgress& progress, const
 {
     std::unique_ptr<ReportPrinter> printer;
     if (pdfPath.empty()) {
-        auto queue = makeCupsPrinter(options.printerName, options.codePage, dataDir);
+        auto queue = std::make_unique<CupsPrinter>(options.printerName, options.codePage);
         m_queue = queue.get();
         printer = std::move(queue);
     } else {

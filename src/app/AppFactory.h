@@ -56,7 +56,8 @@ private:
 };
 
 // One job printed with the font, size, orientation and emulation of a render's options, on the
-// CUPS queue they name or into a PDF file; the program's files of the job in dataDir.
+// CUPS queue they name or into a PDF file; the program's files of the job in dataDir, a folder of
+// the job's own. So no notes of uploads are kept: no later run could ever read them there.
 class PrintJob {
 public:
     PrintJob(const RenderOptions& options, ReportProgress& progress, const std::string& dataDir,

@@ -267,9 +267,6 @@ int CupsBackend::runToQueue(int input)
     CupsPrinter& cups = *job.queue();
     cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
     cups.setCreateJobEarly(true);
-    // Notes of jobs on their way up would go into the job's own folder, which goes with the job:
-    // no later run could ever read them.
-    cups.setUploadJournal({});
     JobSession& session = job.session();
     say("INFO:", "Rendering the job for " + target);
     const bool ok = session.runSpoolJob(input, m_job.title);
