@@ -5,10 +5,14 @@
 //
 // The quillon backend starts it in either way; it is not meant to be run by hand.
 
+#include "AppFactory.h"
 #include "CupsBackend.h"
-#include "RenderFile.h"
+#include "JobSession.h"
+#include "PdfPrinter.h"
 #include "RenderOptions.h"
 #include "ResidentRenderer.h"
+#include "posix/InputDescriptor.h"
+#include "report/ReportProgress.h"
 
 #include <QGuiApplication>
 #include <QtGlobal>
@@ -61,15 +65,22 @@ std::string warmUpPage()
     return page + "\f";
 }
 
+// The page is printed as a job into a PDF folder is, with the renderer's folder as the job's own
+// (nothing goes into the user's data folder).
 void warmUp(const std::string& folder)
 {
-    quillon::RenderOptions options;
-    options.input = folder + "/warm-up.prn";
-    options.output = folder + "/warm-up.pdf";
-    std::ofstream(options.input, std::ios::binary) << warmUpPage();
-    quillon::renderFile(options, nullptr);
-    ::unlink(options.input.c_str());
-    ::unlink(options.output.c_str());
+    const std::string input = folder + "/warm-up.prn";
+    const std::string output = folder + "/warm-up.pdf";
+    std::ofstream(input, std::ios::binary) << warmUpPage();
+    {
+        quillon::SilentProgress progress;
+        quillon::PrintJob job(quillon::RenderOptions(), progress, folder, output);
+        const quillon::Descriptor page(quillon::openForReading(input));
+        if (page.get() >= 0 && job.session().runSpoolJob(page.get(), "warm-up"))
+            job.pdfFile()->finish();
+    }
+    ::unlink(input.c_str());
+    ::unlink(output.c_str());
 }
 
 int serve(int argc, char** argv, const std::string& folder)
