@@ -130,7 +130,10 @@ bool sendRequest(int socket, const std::vector<std::string>& args, const std::ve
         return false;
 
     iovec iov{body.data(), body.size()};
-    const int fds[3] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+    const int here = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0)
+        return false;
+    const int fds[kRequestFds] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO, here};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof fds)] = {};
     msghdr msg{};
     msg.msg_iov = &iov;
@@ -142,19 +145,19 @@ bool sendRequest(int socket, const std::vector<std::string>& args, const std::ve
     cmsg->cmsg_type = SCM_RIGHTS;
     cmsg->cmsg_len = CMSG_LEN(sizeof fds);
     std::memcpy(CMSG_DATA(cmsg), fds, sizeof fds);
-    for (;;) {
-        const ssize_t n = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        return n == ssize_t(body.size());
-    }
+    ssize_t n;
+    do
+        n = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    ::close(here);
+    return n == ssize_t(body.size());
 }
 
 std::optional<JobRequest> receiveRequest(int socket)
 {
     std::string body(kMaxMessage, '\0');
     iovec iov{body.data(), body.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(3 * sizeof(int))] = {};
+    alignas(cmsghdr) char control[CMSG_SPACE(kRequestFds * sizeof(int))] = {};
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
@@ -174,7 +177,7 @@ std::optional<JobRequest> receiveRequest(int socket)
         for (int i = 0; i < count; ++i) {
             int fd;
             std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            if (received < 3)
+            if (received < kRequestFds)
                 request.fds[received] = fd;
             else
                 ::close(fd);
@@ -188,7 +191,7 @@ std::optional<JobRequest> receiveRequest(int socket)
         return std::nullopt;
     };
     const size_t header = sizeof kJobTag + 2 * sizeof(uint32_t);
-    if (n < ssize_t(header) || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) || received != 3
+    if (n < ssize_t(header) || (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) || received != kRequestFds
         || std::memcmp(body.data(), kJobTag, sizeof kJobTag) != 0)
         return refuse();
     uint32_t argc, envc;

@@ -8,7 +8,7 @@
 //
 // A job goes over one connection (a sequenced-packet Unix socket, so every message arrives whole):
 //   backend -> renderer: the job: its arguments, its environment, and its standard input, output
-//                        and error as descriptors;
+//                        and error and its working folder as descriptors;
 //   renderer -> backend: "started PID" once a process of its own has taken the job, then
 //                        "status N", the job's exit code, when it is done.
 // A connection that closes before "started" took nothing: the backend renders the job itself.
@@ -33,18 +33,23 @@ std::string lockPath(const std::string& folder);
 // Whether a renderer holds the folder's lock (starting up or serving).
 bool rendererHoldsLock(const std::string& folder);
 
+// A request carries the backend's standard input, output and error, and its working folder (so a
+// file named relative to it is the same file for the job).
+constexpr int kRequestFds = 4;
+
 struct JobRequest {
     std::vector<std::string> args; // argv, the program's name first
     std::vector<std::string> environment;
-    int fds[3] = {-1, -1, -1}; // standard input, output and error; owned by the receiver
+    // Standard input, output and error, and the working folder; owned by the receiver.
+    int fds[kRequestFds] = {-1, -1, -1, -1};
 };
 
 // A connected socket to the folder's renderer, or -1.
 int connectToRenderer(const std::string& folder);
 
 bool sendRequest(int socket, const std::vector<std::string>& args, const std::vector<std::string>& environment);
-// The request on socket; nothing when the message is not a whole request with its three
-// descriptors (any descriptors that came are closed).
+// The request on socket; nothing when the message is not a whole request with its descriptors
+// (any descriptors that came are closed).
 std::optional<JobRequest> receiveRequest(int socket);
 
 bool sendStarted(int socket, pid_t pid);

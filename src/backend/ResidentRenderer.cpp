@@ -79,6 +79,11 @@ int takeJob(int connection, const Service& service)
         if (request->fds[target] > 2)
             ::close(request->fds[target]);
     }
+    const int workingFolder = request->fds[3];
+    const bool inPlace = ::fchdir(workingFolder) == 0;
+    ::close(workingFolder);
+    if (!inPlace)
+        return 1; // nothing was started: the backend renders the job itself
     takeEnvironment(request->environment);
     if (!sendStarted(connection, ::getpid()))
         return 1;

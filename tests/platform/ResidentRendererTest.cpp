@@ -115,6 +115,18 @@ TEST_F(ResidentRenderer, TheJobsAfterTheFirstAreHandedOverAndComeOutTheSame)
         for (int page : {1, 2})
             EXPECT_EQ(pdfText(pdf, page), pdfText(pdfDir() + "/1-t.pdf", page));
     }
+    // A job file named relative to the backend's working folder is the same file for the renderer.
+    writeFile(dir.file("relative.prn"), std::vector<uint8_t>{'R', 'e', 'l', '\f'});
+    QProcess relative;
+    relative.setProcessEnvironment(backendEnvironment(pdfUri(), tmp.path()));
+    relative.setWorkingDirectory(QString::fromStdString(dir.path()));
+    relative.start(QString(QUILLON_BACKEND), {"5", "jan", "t", "1", "", "relative.prn"});
+    ASSERT_TRUE(relative.waitForStarted());
+    const BackendRun r = collectRun(relative, 60000);
+    EXPECT_EQ(r.exitCode, kOk) << r.err;
+    EXPECT_NE(r.err.find(kHandedOver), std::string::npos) << r.err;
+    EXPECT_EQ(pdfPages(pdfDir() + "/5-t.pdf").size(), 1u) << r.err;
+
     const BackendRun bad = job("4", "");
     EXPECT_EQ(bad.exitCode, 1) << "a failure's exit code comes through";
     EXPECT_NE(bad.err.find("ERROR: the job is empty"), std::string::npos) << bad.err;
