@@ -1,6 +1,7 @@
 #include "CupsBackend.h"
 
 #include "AppFactory.h"
+#include "CupsQueue.h"
 #include "InputKind.h"
 #include "JobSession.h"
 #include "OutputTarget.h"
@@ -255,7 +256,9 @@ int CupsBackend::runToQueue(int input)
     const std::string& target = m_device.target;
     const char* self = std::getenv("PRINTER");
     say("STATE:", "+connecting-to-device");
-    const TargetVerdict verdict = checkTargetQueue(target, self ? self : "");
+    // The queue is opened once: what the check needs of it comes with what printing needs.
+    std::optional<CupsQueue> opened = openCupsQueue(target);
+    const TargetVerdict verdict = checkTargetQueue(target, self ? self : "", opened ? &opened->options : nullptr);
     say("STATE:", "-connecting-to-device");
     if (verdict.kind != TargetVerdict::Kind::Ready)
         return finish(verdict.kind == TargetVerdict::Kind::Stop ? BackendStop : BackendRetry, verdict.reason);
@@ -265,6 +268,8 @@ int CupsBackend::runToQueue(int input)
     BackendProgress progress;
     PrintJob job(m_options, progress, m_tempDir);
     CupsPrinter& cups = *job.queue();
+    if (opened)
+        cups.useOpenedQueue(std::move(*opened));
     cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
     cups.setCreateJobEarly(true);
     JobSession& session = job.session();

@@ -2,6 +2,8 @@
 
 #include <cups/cups.h>
 
+#include <cstdlib>
+#include <optional>
 #include <set>
 #include <strings.h>
 #include <vector>
@@ -59,6 +61,33 @@ QueueFacts askScheduler(const std::string& name)
     return facts;
 }
 
+// The facts of an opened queue, from its options; nothing when they are not all there.
+std::optional<QueueFacts> factsOf(const std::vector<std::pair<std::string, std::string>>& options)
+{
+    const std::string* type = nullptr;
+    const std::string* accepting = nullptr;
+    const std::string* deviceUri = nullptr;
+    for (const auto& [name, value] : options) {
+        if (name == "printer-type")
+            type = &value;
+        else if (name == "printer-is-accepting-jobs")
+            accepting = &value;
+        else if (name == "device-uri")
+            deviceUri = &value;
+    }
+    if (!type || !accepting || !deviceUri)
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long bits = std::strtoul(type->c_str(), &end, 10);
+    if (type->empty() || *end != '\0')
+        return std::nullopt;
+    QueueFacts facts;
+    facts.isClass = (bits & CUPS_PRINTER_CLASS) != 0;
+    facts.accepting = *accepting != "false";
+    facts.deviceUri = *deviceUri;
+    return facts;
+}
+
 bool notFound(ipp_status_t status)
 {
     return status == IPP_STATUS_ERROR_NOT_FOUND;
@@ -94,13 +123,16 @@ std::string classHolding(const std::string& className, const std::vector<std::st
 
 } // namespace
 
-TargetVerdict checkTargetQueue(const std::string& target, const std::string& self)
+TargetVerdict checkTargetQueue(const std::string& target, const std::string& self,
+                               const std::vector<std::pair<std::string, std::string>>* opened)
 {
     using Kind = TargetVerdict::Kind;
     if (!self.empty() && sameQueue(target, self))
         return {Kind::Stop, "the queue " + target + " would print onto itself: point its quillon: URI at another queue"};
 
-    const QueueFacts facts = askScheduler(target);
+    // A class's members are not among the options: for a class the scheduler is asked.
+    const std::optional<QueueFacts> known = opened ? factsOf(*opened) : std::nullopt;
+    const QueueFacts facts = known && !known->isClass ? *known : askScheduler(target);
     if (notFound(facts.status))
         return {Kind::Stop, "there is no queue " + target + " on this print server"};
     if (facts.status > IPP_STATUS_OK_EVENTS_COMPLETE)

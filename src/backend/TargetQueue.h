@@ -4,6 +4,8 @@
 // backend's own queue, directly or through a class.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -18,7 +20,10 @@ struct TargetVerdict {
 };
 
 // self: the name of the queue the backend serves (CUPS gives it in PRINTER); empty when unknown.
-// Queue names are compared as CUPS compares them, without regard to case.
-TargetVerdict checkTargetQueue(const std::string& target, const std::string& self);
+// Queue names are compared as CUPS compares them, without regard to case. opened: the target's
+// options as libcups gave them when the queue was opened (they hold its type, its device and
+// whether it accepts jobs), so that the scheduler is not asked again; null asks it.
+TargetVerdict checkTargetQueue(const std::string& target, const std::string& self,
+                               const std::vector<std::pair<std::string, std::string>>* opened = nullptr);
 
 } // namespace quillon

@@ -6,7 +6,10 @@
 #include <cups/ppd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -39,13 +42,46 @@ QPageLayout a4(const QMarginsF& points)
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, points, QPageLayout::Point);
 }
 
-std::optional<QPageLayout> ppdSheet(const cups_dest_t& dest)
+// A printer of this scheduler's own, neither a class nor one it only passes jobs on to: its PPD
+// is the scheduler's to give, from the connection already open.
+bool isLocalPrinter(const cups_dest_t& dest)
 {
+    const char* type = cupsGetOption("printer-type", dest.num_options, dest.options);
+    if (!type || !*type)
+        return false;
+    char* end = nullptr;
+    const unsigned long bits = std::strtoul(type, &end, 10);
+    return *end == '\0' && (bits & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) == 0;
+}
+
+// The queue's PPD, opened; null when it has none. A local printer's comes in one request on the
+// open connection; for the others libcups finds the printer that has it (a class's member, the
+// remote queue).
+ppd_file_t* openPpd(const cups_dest_t& dest)
+{
+    if (isLocalPrinter(dest)) {
+        const int fd = ::memfd_create("quillon-ppd", MFD_CLOEXEC);
+        if (fd >= 0) {
+            const std::string resource = std::string("/printers/") + dest.name + ".ppd";
+            ppd_file_t* ppd = nullptr;
+            // ppdOpenFd closes the descriptor it reads: it gets one of its own.
+            if (cupsGetFd(CUPS_HTTP_DEFAULT, resource.c_str(), fd) == HTTP_STATUS_OK && ::lseek(fd, 0, SEEK_SET) == 0)
+                ppd = ppdOpenFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+            ::close(fd);
+            return ppd;
+        }
+    }
     const char* file = cupsGetPPD2(CUPS_HTTP_DEFAULT, dest.name);
     if (!file)
-        return std::nullopt;
+        return nullptr;
     ppd_file_t* ppd = ppdOpenFile(file);
     ::unlink(file);
+    return ppd;
+}
+
+std::optional<QPageLayout> ppdSheet(const cups_dest_t& dest)
+{
+    ppd_file_t* ppd = openPpd(dest);
     if (!ppd)
         return std::nullopt;
     // The pages are laid out for A4: the printer's A4 sheet, bordered by its imageable area, never

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -285,7 +286,7 @@ bool CupsPrinter::selectDefaultPrinter()
 {
     m_transient = false;
     m_fullFolder.clear();
-    std::optional<CupsQueue> queue = openCupsQueue(m_requested);
+    std::optional<CupsQueue> queue = m_opened ? std::exchange(m_opened, std::nullopt) : openCupsQueue(m_requested);
     if (!queue) {
         m_error = m_requested.empty() ? "no default printer" : "no printer named " + m_requested;
         // Whether there is no such printer, or no print service to ask.
@@ -339,6 +340,13 @@ void CupsPrinter::documentClosed()
 
 namespace {
 
+// The queue a name stands for in requests to the scheduler: an instance ("name/instance") is the
+// client's own set of options for the queue, unknown to the scheduler.
+std::string schedulerQueue(const std::string& name)
+{
+    return name.substr(0, name.find('/'));
+}
+
 // libcups sends its current user as the requesting user, and keeps it per thread: requests made
 // while this lives are made on behalf of user (empty: this process's user).
 class RequestsAsUser {
@@ -375,11 +383,26 @@ CupsPrinter::CreatedJob CupsPrinter::createJob(const std::string& queue, const s
     for (const auto& [name, value] : options)
         count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
     const RequestsAsUser asUser(user);
+    // One Create-Job request, as cupsCreateJob sends it, without the two rounds of printer
+    // attributes it asks for first: the queue was asked already when it was opened.
+    const std::string resource = "/printers/" + schedulerQueue(queue);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), resource.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    if (!title.empty())
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+    for (ipp_tag_t group : {IPP_TAG_OPERATION, IPP_TAG_JOB, IPP_TAG_SUBSCRIPTION})
+        cupsEncodeOptions2(request, count, list, group);
+    cupsFreeOptions(count, list);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, resource.c_str());
     CreatedJob job;
-    job.id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, list);
     job.status = int(cupsLastError());
     job.error = cupsLastErrorString();
-    cupsFreeOptions(count, list);
+    ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+    job.id = id && job.status < IPP_STATUS_REDIRECTION_OTHER_SITE ? ippGetInteger(id, 0) : 0;
+    ippDelete(response);
     return job;
 }
 
@@ -411,7 +434,7 @@ void CupsPrinter::cancelEarlyJob()
     if (job.id <= 0)
         return;
     const RequestsAsUser asUser(m_user);
-    cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job.id, 0);
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, schedulerQueue(m_name).c_str(), job.id, 0);
 }
 
 bool CupsPrinter::deliver(int fd, int64_t size)
@@ -428,8 +451,9 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     if (ok && !m_uploadJournal.empty())
         note.emplace(m_uploadJournal, m_name, job);
     const RequestsAsUser asUser(m_user);
+    const std::string queue = schedulerQueue(m_name);
     if (ok) {
-        ok = cupsStartDocument(CUPS_HTTP_DEFAULT, m_name.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
+        ok = cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
         std::vector<char> chunk(65536);
         for (int64_t at = 0; ok && at < size; at += int64_t(chunk.size())) {
@@ -440,7 +464,7 @@ bool CupsPrinter::deliver(int fd, int64_t size)
             }
             ok = cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.data(), want) == HTTP_STATUS_CONTINUE;
         }
-        const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, m_name.c_str()) == IPP_STATUS_OK;
+        const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) == IPP_STATUS_OK;
         ok = ok && finished;
     }
     if (!ok) {
@@ -450,7 +474,7 @@ bool CupsPrinter::deliver(int fd, int64_t size)
         m_transient = isTransient(status);
         // A job that did not get its whole document must not print part of it.
         if (job > 0)
-            cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.c_str(), job, 0);
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), job, 0);
     } else {
         m_jobs.push_back(job);
     }

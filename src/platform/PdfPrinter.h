@@ -5,6 +5,7 @@
 #include "gdi/CodePage.h"
 #include "report/ReportPrinter.h"
 
+#include "CupsQueue.h"
 #include "posix/AtomicFile.h"
 
 #include <QPageLayout>
@@ -139,7 +140,9 @@ public:
     // are drawn, rather than once it is whole: the scheduler's work on the job then overlaps the
     // drawing. A document that does not come to its end cancels its job. Off by default.
     void setCreateJobEarly(bool early) { m_createEarly = early; }
-
+    // The queue as the caller has opened it already (openCupsQueue of this printer's name): the
+    // next selectDefaultPrinter takes it instead of asking CUPS again.
+    void useOpenedQueue(CupsQueue queue) { m_opened = std::move(queue); }
 
 protected:
     int documentFile() override;
@@ -168,6 +171,7 @@ private:
     std::string m_uploadJournal;
     // The queue's own options, read when it was chosen: every job of the run carries them.
     std::vector<std::pair<std::string, std::string>> m_queueOptions;
+    std::optional<CupsQueue> m_opened;
     int m_copies = 1;
     int m_refusal = 0;
     int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program

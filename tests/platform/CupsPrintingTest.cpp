@@ -73,6 +73,19 @@ TEST_F(CupsPrinting, ANamedPrinterAndALandscapeJob)
     EXPECT_TRUE(cups.waitForJobs("capture", 1, 300).empty());
 }
 
+TEST_F(CupsPrinting, AnInstanceIsItsQueueWithItsOwnOptions)
+{
+    // An instance is the client's: the scheduler gets the queue's name, and the instance's options.
+    ASSERT_EQ(CupsScheduler::run({"lpoptions", "-p", "spare/szkic", "-o", "quillon-draft=yes"}).exitCode, 0);
+    std::string path = spool("draft.prn", "szkic");
+    RenderRun r = runRender({"-p", "spare/szkic", qs(path)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto jobs = cups.waitForJobs("spare", 1, 20000);
+    ASSERT_EQ(jobs.size(), 1u) << cups.logTail();
+    EXPECT_NE(jobs[0].options.find("quillon-draft=yes"), std::string::npos) << jobs[0].options;
+    EXPECT_NE(pdfText(jobs[0].documentPath).find("szkic"), std::string::npos);
+}
+
 TEST_F(CupsPrinting, AQueueThatRejectsJobsFailsTheRun)
 {
     ASSERT_TRUE(cups.rejectJobs("capture"));

@@ -1,6 +1,6 @@
 // The queue and the sheet that the printing path asks of CUPS itself are the ones Qt's print
 // support finds: the same name for the default, the same A4 sheet and the same unprintable borders,
-// for a raw queue and for queues with a PPD (wide borders, and none at all).
+// for a raw queue, for queues with a PPD (wide borders, and none at all) and for a class.
 
 #include "CupsScheduler.h"
 
@@ -37,12 +37,14 @@ TEST(CupsQueue, TheDefaultQueueAndEachSheetAreTheOnesQtFinds)
     // Sample drivers of CUPS itself: a printer with 18-point borders, a label printer without any.
     for (auto [name, model] : {std::pair{"epson", "drv:///sample.drv/epson9.ppd"}, {"labels", "drv:///sample.drv/zebra.ppd"}})
         ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", name, "-E", "-v", "file:/dev/null", "-m", model}).exitCode, 0);
+    // A class prints on the sheet of the member that has the PPD.
+    ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", "epson", "-c", "epsons"}).exitCode, 0);
 
     EXPECT_EQ(quillon::findCupsQueue(""), QPrinterInfo::defaultPrinterName().toStdString());
     EXPECT_EQ(quillon::findCupsQueue("epson"), "epson");
     EXPECT_EQ(quillon::findCupsQueue("nosuch"), std::nullopt);
     bool wideBorders = false;
-    for (const char* name : {"raw", "epson", "labels"}) {
+    for (const char* name : {"raw", "epson", "labels", "epsons"}) {
         QPrinter printer(QPrinterInfo::printerInfo(QString::fromLatin1(name)), QPrinter::HighResolution);
         const std::string qt = describe(printer.pageLayout());
         EXPECT_EQ(describe(quillon::cupsQueueSheet(name)), qt) << name;
