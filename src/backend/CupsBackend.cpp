@@ -141,7 +141,8 @@ std::string fileNameFor(const BackendJob& job)
 
 } // namespace
 
-bool CupsBackend::start(const std::vector<std::string>& args, const std::string& deviceUri)
+bool CupsBackend::start(const std::vector<std::string>& args, const std::string& deviceUri,
+                        const std::string& folder)
 {
     if (args.empty()) {
         std::printf("%s\n", kBackendDeviceLine);
@@ -165,23 +166,24 @@ bool CupsBackend::start(const std::vector<std::string>& args, const std::string&
     }
     m_device = *device;
 
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-" + m_job.id + "-XXXXXX";
-    if (!::mkdtemp(folder.data())) {
-        const int why = errno;
-        say("ERROR:", errnoText("cannot make a temporary folder for the job (" + folder + ")", why));
-        m_status = BackendStop;
-        return false;
-    }
-    m_tempDir = folder;
-    // Everything the job writes on the side (its PDFs on their way to CUPS, Qt's runtime files)
-    // goes into its own folder.
-    ::setenv("TMPDIR", m_tempDir.c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", m_tempDir.c_str(), 1);
-    {
+    // Everything the job writes on the side (copies of its data, Qt's runtime files) goes into a
+    // folder that no other user can see into.
+    m_folder = folder;
+    if (m_folder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string own = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-" + m_job.id + "-XXXXXX";
+        if (!::mkdtemp(own.data())) {
+            const int why = errno;
+            say("ERROR:", errnoText("cannot make a temporary folder for the job (" + own + ")", why));
+            m_status = BackendStop;
+            return false;
+        }
+        m_folder = m_tempDir = own;
         std::lock_guard lock(g_mutex);
         g_tempDir = m_tempDir;
     }
+    ::setenv("TMPDIR", m_folder.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", m_folder.c_str(), 1);
     // SIGTERM is taken by the watch only: blocked here, before any other thread starts.
     sigset_t set;
     sigemptyset(&set);
@@ -234,9 +236,9 @@ int CupsBackend::run()
             const int why = errno;
             return finish(BackendFailed, errnoText("cannot open the job's file " + m_job.file, why));
         }
-        fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_tempDir, error, &g_cancelled);
+        fd = S_ISREG(st.st_mode) ? ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0) : copyToPrivateFile(file.get(), m_folder, error, &g_cancelled);
     } else {
-        fd = copyToPrivateFile(STDIN_FILENO, m_tempDir, error, &g_cancelled);
+        fd = copyToPrivateFile(STDIN_FILENO, m_folder, error, &g_cancelled);
     }
     if (fd < 0)
         return finish(BackendFailed, error);
@@ -266,12 +268,13 @@ int CupsBackend::runToQueue(int input)
     m_options.print = true;
     m_options.printerName = target;
     BackendProgress progress;
-    PrintJob job(m_options, progress, m_tempDir);
+    PrintJob job(m_options, progress, m_folder);
     CupsPrinter& cups = *job.queue();
     if (opened)
         cups.useOpenedQueue(std::move(*opened));
     cups.setJobOwner(m_job.user, m_job.title, m_job.copies);
     cups.setCreateJobEarly(true);
+    cups.setDocumentInMemory(true);
     JobSession& session = job.session();
     say("INFO:", "Rendering the job for " + target);
     const bool ok = session.runSpoolJob(input, m_job.title);
@@ -317,7 +320,7 @@ int CupsBackend::runToFolder(int input)
     // The PDF is for the people of the office, not only for the backend's user: its permissions
     // are the URI's, whatever umask CUPS gave the backend.
     BackendProgress progress;
-    PrintJob job(m_options, progress, m_tempDir, part);
+    PrintJob job(m_options, progress, m_folder, part);
     job.pdfFile()->setFileMode(m_device.fileMode);
     JobSession& session = job.session();
     say("INFO:", "Rendering the job into " + folder);

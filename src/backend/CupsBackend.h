@@ -17,8 +17,9 @@ public:
     // Before Qt starts. Reads the arguments (after the program's name) and the device URI, makes
     // the job's private temporary folder (TMPDIR points into it from here on) and starts watching
     // for SIGTERM, which CUPS sends when the job is cancelled. False when the process is done:
-    // status() is then its exit code.
-    bool start(const std::vector<std::string>& args, const std::string& deviceUri);
+    // status() is then its exit code. folder: a private folder of the caller's to use instead
+    // (a resident renderer's own), which the job leaves in place.
+    bool start(const std::vector<std::string>& args, const std::string& deviceUri, const std::string& folder = {});
     int status() const { return m_status; }
 
     // The job itself (needs a Qt GUI application for its fonts). The backend's exit code; the
@@ -35,7 +36,8 @@ private:
     BackendJob m_job;
     BackendDevice m_device;
     RenderOptions m_options;
-    std::string m_tempDir;
+    std::string m_folder;  // where the job's files on the side go
+    std::string m_tempDir; // the folder the job made for itself, removed at its end
     int m_status = BackendOk;
 };
 

@@ -17,10 +17,13 @@
 #include <QGuiApplication>
 #include <QtGlobal>
 
+#include <cups/http.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include <unistd.h>
 
@@ -81,6 +84,11 @@ void warmUp(const std::string& folder)
     }
     ::unlink(input.c_str());
     ::unlink(output.c_str());
+    // libcups's texts in the renderer's language, read once rather than by every job: a job reads
+    // them for the first answer of the scheduler that is not a success (a queue without a PPD
+    // gives one to every job). libcups keeps them by language for all threads; they are read on a
+    // thread of their own so that the language stays each job's own choice, as its locale says.
+    std::thread([] { httpStatus(HTTP_STATUS_NOT_FOUND); }).join();
 }
 
 int serve(int argc, char** argv, const std::string& folder)
@@ -91,9 +99,9 @@ int serve(int argc, char** argv, const std::string& folder)
     const auto app = startQt(argc, argv);
     quillon::resident::Service service;
     service.warmUp = [&] { warmUp(folder); };
-    service.runJob = [](const std::vector<std::string>& args) {
+    service.runJob = [&](const std::vector<std::string>& args) {
         quillon::CupsBackend backend;
-        if (!backend.start({args.begin() + 1, args.end()}, deviceUriOf(args.front())))
+        if (!backend.start({args.begin() + 1, args.end()}, deviceUriOf(args.front()), folder))
             return backend.status();
         return backend.run();
     };

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -316,6 +317,15 @@ int CupsPrinter::documentFile()
     // The queue makes the document's job while its pages are drawn.
     if (m_createEarly)
         createJobEarly();
+    if (m_inMemory) {
+        m_docFolder.clear();
+        m_docFile = ::memfd_create("quillon-print", MFD_CLOEXEC);
+        if (m_docFile < 0) {
+            const int error = errno;
+            m_error = std::string("cannot make the print document in memory: ") + std::strerror(error);
+        }
+        return m_docFile;
+    }
     m_docFolder = QDir::tempPath().toStdString();
     std::string path = m_docFolder + "/quillon-print-XXXXXX";
     m_docFile = ::mkostemp(path.data(), O_CLOEXEC);

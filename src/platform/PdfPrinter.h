@@ -140,6 +140,9 @@ public:
     // are drawn, rather than once it is whole: the scheduler's work on the job then overlaps the
     // drawing. A document that does not come to its end cancels its job. Off by default.
     void setCreateJobEarly(bool early) { m_createEarly = early; }
+    // Whether each document is kept in memory on its way to CUPS rather than in a file in the
+    // temporary folder: a print server's jobs are small and many. Off by default.
+    void setDocumentInMemory(bool inMemory) { m_inMemory = inMemory; }
     // The queue as the caller has opened it already (openCupsQueue of this printer's name): the
     // next selectDefaultPrinter takes it instead of asking CUPS again.
     void useOpenedQueue(CupsQueue queue) { m_opened = std::move(queue); }
@@ -176,6 +179,7 @@ private:
     int m_refusal = 0;
     int m_docFile = -1; // a nameless file: nothing is left behind whatever ends the program
     bool m_createEarly = false;
+    bool m_inMemory = false;
     std::future<CreatedJob> m_earlyJob; // the job being made for the open document
 };
 

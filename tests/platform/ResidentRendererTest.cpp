@@ -104,6 +104,7 @@ TEST_F(ResidentRenderer, TheJobsAfterTheFirstAreHandedOverAndComeOutTheSame)
     EXPECT_EQ(first.err.find(kHandedOver), std::string::npos) << "the first job is the backend's own";
     ASSERT_TRUE(waitFor([&] { return fs::exists(folder() + "/socket"); }, 20s)) << "no renderer started";
     EXPECT_EQ(fs::status(folder()).permissions() & fs::perms::all, fs::perms::owner_all);
+    const size_t own = entries(folder());
 
     for (const char* id : {"2", "3"}) {
         const BackendRun r = job(id);
@@ -131,6 +132,7 @@ TEST_F(ResidentRenderer, TheJobsAfterTheFirstAreHandedOverAndComeOutTheSame)
     EXPECT_EQ(bad.exitCode, 1) << "a failure's exit code comes through";
     EXPECT_NE(bad.err.find("ERROR: the job is empty"), std::string::npos) << bad.err;
     EXPECT_EQ(entries(tmp.path()), 0u) << "the jobs leave nothing beside the renderer's folder";
+    EXPECT_EQ(entries(folder()), own) << "nor in it";
     // The renderer, and the spare process forked ahead of the next job.
     EXPECT_TRUE(waitFor([&] { return renderersOf(folder()) == 2; }, 5s)) << "one renderer serves them all";
 }
