@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
-  qt6-base-dev libgl-dev libxcb1-dev libgtest-dev libcups2-dev libuemf-dev
+  qt6-base-dev libgl-dev libxcb1-dev libgtest-dev libcups2-dev libuemf-dev libfreetype-dev
   fonts-liberation2 fonts-dejavu-core
   cups cups-client poppler-utils
   dpkg-dev desktop-file-utils lintian man-db file
