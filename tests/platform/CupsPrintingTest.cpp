@@ -76,9 +76,12 @@ TEST_F(CupsPrinting, ANamedPrinterAndALandscapeJob)
 TEST_F(CupsPrinting, AnInstanceIsItsQueueWithItsOwnOptions)
 {
     // An instance is the client's: the scheduler gets the queue's name, and the instance's options.
-    ASSERT_EQ(CupsScheduler::run({"lpoptions", "-p", "spare/szkic", "-o", "quillon-draft=yes"}).exitCode, 0);
+    // The instance lives in a home of the test's own.
+    const auto home = privateHome();
+    const std::string homeVariable = "HOME=" + home.at("HOME").toStdString();
+    ASSERT_EQ(CupsScheduler::run({"env", homeVariable, "lpoptions", "-p", "spare/szkic", "-o", "quillon-draft=yes"}).exitCode, 0);
     std::string path = spool("draft.prn", "szkic");
-    RenderRun r = runRender({"-p", "spare/szkic", qs(path)});
+    RenderRun r = runRender({"-p", "spare/szkic", qs(path)}, home);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto jobs = cups.waitForJobs("spare", 1, 20000);
     ASSERT_EQ(jobs.size(), 1u) << cups.logTail();

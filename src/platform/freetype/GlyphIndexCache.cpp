@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -34,13 +35,26 @@ struct Table {
     std::atomic<std::uint32_t> glyphs[kCodes];
 };
 
-std::mutex g_mutex;
-std::vector<Table*> g_tables; // guarded by g_mutex; live tables only
-// Bumped whenever a table is dropped. A dropped table is never freed: a thread may still be
-// reading it, and a program has a handful of faces.
-std::atomic<unsigned> g_generation{0};
+struct Tables {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Table>> live; // guarded by mutex
+};
 
+// Never destroyed: fonts may be let go of by other objects' destructors as the program ends.
+Tables& tables()
+{
+    static Tables* const all = new Tables;
+    return *all;
+}
+
+std::atomic<unsigned> g_generation{0}; // bumped whenever tables are dropped
+
+// The table this thread used last, and what it was for: compared without reading the table,
+// which may be gone (only a face that is done with drops its tables, and a face in use on one
+// thread must not be done with on another, as FreeType itself requires).
 thread_local Table* t_last = nullptr;
+thread_local FT_Face t_lastFace = nullptr;
+thread_local FT_CharMap t_lastCharmap = nullptr;
 thread_local unsigned t_lastGeneration = 0;
 
 template <class Function>
@@ -62,18 +76,19 @@ GetCharIndex freetypeGetCharIndex()
 Table* tableFor(FT_Face face)
 {
     const unsigned generation = g_generation.load(std::memory_order_acquire);
-    if (t_last && t_lastGeneration == generation && t_last->face == face && t_last->charmap == face->charmap)
+    if (t_last && t_lastGeneration == generation && t_lastFace == face && t_lastCharmap == face->charmap)
         return t_last;
-    std::lock_guard lock(g_mutex);
+    Tables& all = tables();
+    std::lock_guard lock(all.mutex);
     Table* found = nullptr;
-    for (Table* table : g_tables)
+    for (const auto& table : all.live)
         if (table->face == face && table->charmap == face->charmap)
-            found = table;
-    if (!found) {
-        found = new Table{face, face->charmap, {}};
-        g_tables.push_back(found);
-    }
+            found = table.get();
+    if (!found)
+        found = all.live.emplace_back(new Table{face, face->charmap, {}}).get();
     t_last = found;
+    t_lastFace = face;
+    t_lastCharmap = face->charmap;
     t_lastGeneration = g_generation.load(std::memory_order_relaxed);
     return found;
 }
@@ -81,8 +96,9 @@ Table* tableFor(FT_Face face)
 // Drops the tables of face (null: of every face).
 void forget(FT_Face face)
 {
-    std::lock_guard lock(g_mutex);
-    std::erase_if(g_tables, [face](const Table* table) { return !face || table->face == face; });
+    Tables& all = tables();
+    std::lock_guard lock(all.mutex);
+    std::erase_if(all.live, [face](const auto& table) { return !face || table->face == face; });
     g_generation.fetch_add(1, std::memory_order_release);
 }
 
