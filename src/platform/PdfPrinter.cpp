@@ -457,11 +457,11 @@ bool CupsPrinter::deliver(int fd, int64_t size)
     const int job = created.id;
     bool ok = job > 0;
     // Should the program end before the whole document is up, the next start cancels the job.
+    const std::string queue = schedulerQueue(m_name);
     std::optional<CupsUploadNote> note;
     if (ok && !m_uploadJournal.empty())
-        note.emplace(m_uploadJournal, m_name, job);
+        note.emplace(m_uploadJournal, queue, job);
     const RequestsAsUser asUser(m_user);
-    const std::string queue = schedulerQueue(m_name);
     if (ok) {
         ok = cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, title.c_str(), CUPS_FORMAT_PDF, 1)
             == HTTP_STATUS_CONTINUE;
