@@ -1,8 +1,9 @@
 #include "TargetQueue.h"
 
+#include "CupsQueue.h"
+
 #include <cups/cups.h>
 
-#include <cstdlib>
 #include <optional>
 #include <set>
 #include <strings.h>
@@ -75,14 +76,11 @@ std::optional<QueueFacts> factsOf(const std::vector<std::pair<std::string, std::
         else if (name == "device-uri")
             deviceUri = &value;
     }
-    if (!type || !accepting || !deviceUri)
-        return std::nullopt;
-    char* end = nullptr;
-    const unsigned long bits = std::strtoul(type->c_str(), &end, 10);
-    if (type->empty() || *end != '\0')
+    const std::optional<unsigned long> bits = printerTypeBits(type ? type->c_str() : nullptr);
+    if (!bits || !accepting || !deviceUri)
         return std::nullopt;
     QueueFacts facts;
-    facts.isClass = (bits & CUPS_PRINTER_CLASS) != 0;
+    facts.isClass = (*bits & CUPS_PRINTER_CLASS) != 0;
     facts.accepting = *accepting != "false";
     facts.deviceUri = *deviceUri;
     return facts;

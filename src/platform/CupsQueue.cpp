@@ -46,12 +46,8 @@ QPageLayout a4(const QMarginsF& points)
 // is the scheduler's to give, from the connection already open.
 bool isLocalPrinter(const cups_dest_t& dest)
 {
-    const char* type = cupsGetOption("printer-type", dest.num_options, dest.options);
-    if (!type || !*type)
-        return false;
-    char* end = nullptr;
-    const unsigned long bits = std::strtoul(type, &end, 10);
-    return *end == '\0' && (bits & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) == 0;
+    const std::optional<unsigned long> bits = printerTypeBits(cupsGetOption("printer-type", dest.num_options, dest.options));
+    return bits && (*bits & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE)) == 0;
 }
 
 // The queue's PPD, opened; null when it has none. A local printer's comes in one request on the
@@ -106,9 +102,9 @@ std::string fullName(const cups_dest_t& dest)
     return name;
 }
 
-QPageLayout sheetOf(const Dest& dest)
+QPageLayout sheetOf(const cups_dest_t& dest)
 {
-    std::optional<QPageLayout> sheet = dest ? ppdSheet(*dest) : std::nullopt;
+    std::optional<QPageLayout> sheet = ppdSheet(dest);
     if (!sheet || !sheet->isValid())
         sheet = a4(QMarginsF(kBorder, kBorder, kBorder, kBorder));
     return *sheet;
@@ -116,28 +112,26 @@ QPageLayout sheetOf(const Dest& dest)
 
 } // namespace
 
-std::optional<std::string> findCupsQueue(const std::string& requested)
-{
-    const Dest dest = namedDest(requested);
-    if (!dest)
-        return std::nullopt;
-    return fullName(*dest);
-}
-
 std::optional<CupsQueue> openCupsQueue(const std::string& requested)
 {
     const Dest dest = namedDest(requested);
     if (!dest)
         return std::nullopt;
-    CupsQueue queue{fullName(*dest), sheetOf(dest), {}};
+    CupsQueue queue{fullName(*dest), sheetOf(*dest), {}};
     for (int i = 0; i < dest->num_options; ++i)
         queue.options.emplace_back(dest->options[i].name, dest->options[i].value);
     return queue;
 }
 
-QPageLayout cupsQueueSheet(const std::string& queue)
+std::optional<unsigned long> printerTypeBits(const char* option)
 {
-    return sheetOf(namedDest(queue));
+    if (!option || !*option)
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long bits = std::strtoul(option, &end, 10);
+    if (*end != '\0')
+        return std::nullopt;
+    return bits;
 }
 
 } // namespace quillon

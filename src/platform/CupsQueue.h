@@ -13,23 +13,22 @@
 
 namespace quillon {
 
-// The queue's name as CUPS knows it ("name" or "name/instance"); empty requested means the
-// default destination (LPDEST, PRINTER, lpoptions, then the scheduler's default). Nothing when
-// there is no such queue or no scheduler to ask.
-std::optional<std::string> findCupsQueue(const std::string& requested);
-
-// What a print run needs of a queue, asked once: its name as CUPS knows it, the sheet its pages go
-// on (see cupsQueueSheet) and the queue's own options, for its jobs.
+// What a print run needs of a queue, asked once:
+// - its name as CUPS knows it ("name" or "name/instance");
+// - the sheet it prints the pages on, in portrait: A4, bordered by the imageable area of its PPD's
+//   A4 size but never by less than 10 points, the border of a queue without a PPD (a raw queue);
+// - the queue's own options, for its jobs.
 struct CupsQueue {
     std::string name;
     QPageLayout sheet;
     std::vector<std::pair<std::string, std::string>> options;
 };
-// Nothing when there is no such queue (empty requested: no default) or no scheduler to ask.
+// Empty requested means the default destination (LPDEST, PRINTER, lpoptions, then the scheduler's
+// default). Nothing when there is no such queue (empty requested: no default) or no scheduler to ask.
 std::optional<CupsQueue> openCupsQueue(const std::string& requested);
 
-// The sheet the queue prints the pages on, in portrait: A4, bordered by the imageable area of its
-// PPD's A4 size but never by less than 10 points, the border of a queue without a PPD (a raw queue).
-QPageLayout cupsQueueSheet(const std::string& queue);
+// The bits of a queue's "printer-type" option (CUPS_PRINTER_CLASS, CUPS_PRINTER_REMOTE, ...);
+// nothing when the option is missing or not a number.
+std::optional<unsigned long> printerTypeBits(const char* option);
 
 } // namespace quillon

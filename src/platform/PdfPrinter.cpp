@@ -306,9 +306,13 @@ bool CupsPrinter::selectDefaultPrinter()
 
 bool CupsPrinter::choosePrinter(const std::string& name)
 {
-    if (name.empty() || !findCupsQueue(name))
+    if (name.empty())
+        return false;
+    std::optional<CupsQueue> queue = openCupsQueue(name);
+    if (!queue)
         return false;
     m_requested = name;
+    m_opened = std::move(queue);
     return selectDefaultPrinter();
 }
 

@@ -40,15 +40,21 @@ TEST(CupsQueue, TheDefaultQueueAndEachSheetAreTheOnesQtFinds)
     // A class prints on the sheet of the member that has the PPD.
     ASSERT_EQ(CupsScheduler::run({"lpadmin", "-p", "epson", "-c", "epsons"}).exitCode, 0);
 
-    EXPECT_EQ(quillon::findCupsQueue(""), QPrinterInfo::defaultPrinterName().toStdString());
-    EXPECT_EQ(quillon::findCupsQueue("epson"), "epson");
-    EXPECT_EQ(quillon::findCupsQueue("nosuch"), std::nullopt);
+    const auto queueName = [](const std::string& requested) -> std::optional<std::string> {
+        const std::optional<quillon::CupsQueue> queue = quillon::openCupsQueue(requested);
+        return queue ? std::optional(queue->name) : std::nullopt;
+    };
+    EXPECT_EQ(queueName(""), QPrinterInfo::defaultPrinterName().toStdString());
+    EXPECT_EQ(queueName("epson"), "epson");
+    EXPECT_EQ(queueName("nosuch"), std::nullopt);
     bool wideBorders = false;
     for (const char* name : {"raw", "epson", "labels", "epsons"}) {
         QPrinter printer(QPrinterInfo::printerInfo(QString::fromLatin1(name)), QPrinter::HighResolution);
         const std::string qt = describe(printer.pageLayout());
-        EXPECT_EQ(describe(quillon::cupsQueueSheet(name)), qt) << name;
-        wideBorders = wideBorders || quillon::cupsQueueSheet(name).margins(QPageLayout::Millimeter).left() > 5;
+        const std::optional<quillon::CupsQueue> queue = quillon::openCupsQueue(name);
+        ASSERT_TRUE(queue) << name;
+        EXPECT_EQ(describe(queue->sheet), qt) << name;
+        wideBorders = wideBorders || queue->sheet.margins(QPageLayout::Millimeter).left() > 5;
     }
     EXPECT_TRUE(wideBorders) << "no queue with borders of its own: the PPD was not read";
 }
